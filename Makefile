@@ -1,0 +1,21 @@
+# The project's commands; each does its own set-up on a fresh Debian 12 machine.
+.PHONY: test dist run clean bootstrap
+
+bootstrap:
+	@scripts/bootstrap
+
+# Builds every flavour and runs every test tier; ends with "N passed, M failed".
+test: bootstrap
+	@scripts/test-all
+
+# The shipped binaries in their layout: dist/Lockvale.exe (i686), dist/ZelToolExt.dll (x86_64),
+# dist/x64/Lockvale.exe (x86_64, the one that runs under 64-bit Wine).
+dist: bootstrap
+	@scripts/dist
+
+# The main job.
+run: bootstrap
+	@scripts/run
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,255 @@
+// A stand-in for the disk service in tests: many pipe instances, recorded requests, scripted
+// answers. Every wait is bounded or ends with Stop(), so a test can never hang on it.
+#include "tools/scripted_service.h"
+
+#include <memory>
+
+#include "common/service_pipe.h"
+
+namespace {
+
+constexpr size_t kListeningInstances = 16;  // instances kept waiting for clients at any time
+constexpr DWORD kRetryMs = 20;             // retry period when the instance limit is reached
+constexpr DWORD kRequestTimeoutMs = 10000;
+constexpr DWORD kClientCloseTimeoutMs = 10000;
+constexpr size_t kMaxRequestBytes = 1 << 20;
+constexpr DWORD kPipeBufferBytes = 4096;
+
+// One overlapped operation on a pipe that ends early when the stop event is set.
+class CPipeIo {
+ public:
+  CPipeIo(HANDLE pipe, HANDLE stopEvent) : m_pipe(pipe), m_stopEvent(stopEvent) {
+    m_ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  ~CPipeIo() { CloseHandle(m_ov.hEvent); }
+  CPipeIo(const CPipeIo&) = delete;
+  CPipeIo& operator=(const CPipeIo&) = delete;
+
+  bool Read(char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
+    ResetEvent(m_ov.hEvent);
+    BOOL ok = ReadFile(m_pipe, buffer, size, nullptr, &m_ov);
+    return Finish(ok, timeoutMs, done);
+  }
+  bool Write(const char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
+    ResetEvent(m_ov.hEvent);
+    BOOL ok = WriteFile(m_pipe, buffer, size, nullptr, &m_ov);
+    return Finish(ok, timeoutMs, done);
+  }
+
+ private:
+  bool Finish(BOOL started, DWORD timeoutMs, DWORD* done) {
+    *done = 0;
+    if (!started && GetLastError() != ERROR_IO_PENDING) return false;
+    HANDLE waits[2] = {m_stopEvent, m_ov.hEvent};
+    if (WaitForMultipleObjects(2, waits, FALSE, timeoutMs) != WAIT_OBJECT_0 + 1) {
+      // Cancel, then wait for the cancellation, so the buffer is no longer in use.
+      CancelIo(m_pipe);
+      GetOverlappedResult(m_pipe, &m_ov, done, TRUE);
+      *done = 0;
+      return false;
+    }
+    return GetOverlappedResult(m_pipe, &m_ov, done, FALSE) != FALSE;
+  }
+
+  HANDLE m_pipe;
+  HANDLE m_stopEvent;
+  OVERLAPPED m_ov{};
+};
+
+struct PendingInstance {
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  OVERLAPPED ov{};
+  bool connectedAtOnce = false;
+};
+
+std::string FirstLine(const std::string& request) {
+  return request.substr(0, request.find_first_of(std::string("\n\0", 2)));
+}
+
+}  // namespace
+
+ScriptedReply ScriptedReply::Text(const std::string& text, DWORD delayMs) {
+  ScriptedReply reply;
+  reply.bytes = text;
+  reply.bytes.push_back('\0');
+  reply.delayMs = delayMs;
+  return reply;
+}
+
+ScriptedReply ScriptedReply::Raw(const std::string& bytes) {
+  ScriptedReply reply;
+  reply.bytes = bytes;
+  return reply;
+}
+
+ScriptedReply ScriptedReply::Close() {
+  ScriptedReply reply;
+  reply.kind = Kind::CloseWithoutReply;
+  return reply;
+}
+
+ScriptedReply ScriptedReply::Hang() {
+  ScriptedReply reply;
+  reply.kind = Kind::NeverAnswer;
+  return reply;
+}
+
+CScriptedService::Script CScriptedService::ByKeyword(std::map<std::string, ScriptedReply> replies) {
+  return [replies = std::move(replies)](const std::string& request) {
+    auto it = replies.find(FirstLine(request));
+    return it != replies.end() ? it->second : ScriptedReply::Text("");
+  };
+}
+
+CScriptedService::CScriptedService(Script script, DWORD maxInstances)
+    : m_script(std::move(script)), m_maxInstances(maxInstances) {
+  m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+CScriptedService::~CScriptedService() {
+  Stop();
+  CloseHandle(m_stopEvent);
+  CloseHandle(m_readyEvent);
+}
+
+bool CScriptedService::Start() {
+  ResetEvent(m_stopEvent);
+  ResetEvent(m_readyEvent);
+  m_listener = std::thread(&CScriptedService::Listen, this);
+  HANDLE waits[2] = {m_readyEvent, m_stopEvent};
+  return WaitForMultipleObjects(2, waits, FALSE, 10000) == WAIT_OBJECT_0;
+}
+
+void CScriptedService::Stop() {
+  SetEvent(m_stopEvent);
+  if (m_listener.joinable()) m_listener.join();
+  // The listener has ended, so no worker is added from here on.
+  for (std::thread& worker : m_workers) {
+    if (worker.joinable()) worker.join();
+  }
+  m_workers.clear();
+}
+
+std::vector<std::string> CScriptedService::Requests() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_requests;
+}
+
+bool CScriptedService::WaitForRequests(size_t count, DWORD timeoutMs) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (Requests().size() >= count) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(5);
+  }
+}
+
+HANDLE CScriptedService::NewInstance() {
+  return CreateNamedPipeA(kServicePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, m_maxInstances, kPipeBufferBytes,
+                          kPipeBufferBytes, 0, nullptr);
+}
+
+void CScriptedService::Listen() {
+  // Several instances wait for clients at once, so a client never finds the pipe missing while
+  // the previous connection is being handed to its worker.
+  std::vector<std::unique_ptr<PendingInstance>> pending;
+  for (;;) {
+    while (pending.size() < kListeningInstances) {
+      HANDLE pipe = NewInstance();
+      if (pipe == INVALID_HANDLE_VALUE) break;  // at the instance limit: try again later
+      auto instance = std::make_unique<PendingInstance>();
+      instance->pipe = pipe;
+      instance->ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      if (!ConnectNamedPipe(pipe, &instance->ov)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_PIPE_CONNECTED) {
+          instance->connectedAtOnce = true;
+          SetEvent(instance->ov.hEvent);
+        } else if (error != ERROR_IO_PENDING) {
+          CloseHandle(instance->ov.hEvent);
+          CloseHandle(pipe);
+          break;
+        }
+      }
+      pending.push_back(std::move(instance));
+    }
+    if (!pending.empty()) SetEvent(m_readyEvent);
+
+    std::vector<HANDLE> waits{m_stopEvent};
+    for (const auto& instance : pending) waits.push_back(instance->ov.hEvent);
+    const DWORD timeout = pending.size() < kListeningInstances ? kRetryMs : INFINITE;
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, timeout);
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) break;
+    if (result == WAIT_TIMEOUT) continue;
+
+    const size_t index = result - WAIT_OBJECT_0 - 1;
+    std::unique_ptr<PendingInstance> instance = std::move(pending[index]);
+    pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(index));
+    DWORD unused = 0;
+    const bool connected =
+        instance->connectedAtOnce || GetOverlappedResult(instance->pipe, &instance->ov, &unused, FALSE);
+    CloseHandle(instance->ov.hEvent);
+    if (connected) {
+      ++m_nConnections;
+      m_workers.emplace_back(&CScriptedService::Serve, this, instance->pipe);
+    } else {
+      CloseHandle(instance->pipe);
+    }
+  }
+
+  for (const auto& instance : pending) {
+    if (!instance->connectedAtOnce) {
+      DWORD unused = 0;
+      CancelIo(instance->pipe);
+      GetOverlappedResult(instance->pipe, &instance->ov, &unused, TRUE);
+    }
+    CloseHandle(instance->ov.hEvent);
+    CloseHandle(instance->pipe);
+  }
+}
+
+void CScriptedService::Serve(HANDLE pipe) {
+  CPipeIo io(pipe, m_stopEvent);
+
+  // The request: everything up to and including its NUL byte (or until the client gives up).
+  std::string request;
+  char chunk[kPipeBufferBytes];
+  DWORD got = 0;
+  while (request.find('\0') == std::string::npos && request.size() < kMaxRequestBytes &&
+         io.Read(chunk, sizeof chunk, kRequestTimeoutMs, &got) && got > 0) {
+    request.append(chunk, got);
+  }
+
+  ScriptedReply reply;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_requests.push_back(request);
+    reply = m_script(request);
+  }
+
+  bool stopped = reply.delayMs > 0 && WaitForSingleObject(m_stopEvent, reply.delayMs) == WAIT_OBJECT_0;
+  if (!stopped) {
+    switch (reply.kind) {
+      case ScriptedReply::Kind::Answer: {
+        DWORD written = 0;
+        if (reply.bytes.empty() ||
+            io.Write(reply.bytes.data(), static_cast<DWORD>(reply.bytes.size()), kClientCloseTimeoutMs, &written)) {
+          // The client closes the connection once it has read; wait for that so no byte is lost.
+          char byte = 0;
+          while (io.Read(&byte, 1, kClientCloseTimeoutMs, &got) && got > 0) {
+          }
+        }
+        break;
+      }
+      case ScriptedReply::Kind::CloseWithoutReply:
+        break;
+      case ScriptedReply::Kind::NeverAnswer:
+        WaitForSingleObject(m_stopEvent, INFINITE);
+        break;
+    }
+  }
+  DisconnectNamedPipe(pipe);
+  CloseHandle(pipe);
+}

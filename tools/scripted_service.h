@@ -1,0 +1,69 @@
+// A stand-in for the disk service in tests: it serves the service pipe on many instances at
+// once, records the exact bytes of every request and the number of connections, and answers
+// each request from the test's script: a reply, a late reply, no reply, or never a reply.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ScriptedReply {
+  enum class Kind { Answer, CloseWithoutReply, NeverAnswer };
+  Kind kind = Kind::Answer;
+  std::string bytes;  // written in one write, exactly as given
+  DWORD delayMs = 0;  // pause before answering
+
+  // The reply text and its NUL, as a well-behaved service sends it.
+  static ScriptedReply Text(const std::string& text, DWORD delayMs = 0);
+  // Exactly these bytes (no NUL added): for replies without NUL or longer than the capacity.
+  static ScriptedReply Raw(const std::string& bytes);
+  static ScriptedReply Close();
+  static ScriptedReply Hang();
+};
+
+class CScriptedService {
+ public:
+  // Called with the request's bytes, its NUL included, under the service's lock.
+  using Script = std::function<ScriptedReply(const std::string& request)>;
+
+  // maxInstances limits the pipe instances that may exist at once (to test a busy service).
+  explicit CScriptedService(Script script, DWORD maxInstances = PIPE_UNLIMITED_INSTANCES);
+  ~CScriptedService();
+  CScriptedService(const CScriptedService&) = delete;
+  CScriptedService& operator=(const CScriptedService&) = delete;
+
+  // Starts listening; returns once the first instance accepts connections.
+  bool Start();
+  // Ends every connection (a hanging reply included) and stops listening.
+  void Stop();
+
+  std::vector<std::string> Requests() const;
+  int Connections() const { return m_nConnections.load(); }
+  // Polls until at least count requests have arrived or the deadline passes.
+  bool WaitForRequests(size_t count, DWORD timeoutMs) const;
+
+  // A script that answers by the request's first line ("Status", "List", ...); keywords that
+  // are not in the table get an empty reply (a lone NUL).
+  static Script ByKeyword(std::map<std::string, ScriptedReply> replies);
+
+ private:
+  void Listen();
+  void Serve(HANDLE pipe);
+  HANDLE NewInstance();
+
+  Script m_script;
+  DWORD m_maxInstances;
+  HANDLE m_stopEvent = nullptr;
+  HANDLE m_readyEvent = nullptr;
+  std::thread m_listener;
+  std::vector<std::thread> m_workers;
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_requests;
+  std::atomic<int> m_nConnections{0};
+};
