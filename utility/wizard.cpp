@@ -2,11 +2,14 @@
 #include "utility/wizard.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "common/unique_file_name.h"
 #include "common/unique_file_name_win32.h"
 #include "common/wide.h"
 #include "utility/command_line.h"
+#include "utility/message_box.h"
+#include "utility/mount_rules.h"
 #include "utility/pages/create_pages.h"
 #include "utility/pages/mount_pages.h"
 #include "utility/pages/unmount_page.h"
@@ -49,7 +52,46 @@ HRESULT StartCreateWizard(const wchar_t* path, int standalone) {
   return S_OK;
 }
 
-HRESULT StartMountWizard(const wchar_t* /*path*/, int standalone) {
+namespace {
+
+// A file given on the command line: its drive page, and the passphrase page when the disk needs
+// one. Neither has a location page to go back to.
+HRESULT StartMountWizardForFile(const wchar_t* path, bool needsPassphrase, int standalone) {
+  auto* drivePage = NewPage<CMountDrvDlg>(standalone);
+  if (drivePage == nullptr) return E_FAIL;
+  ::SetWindowTextW(drivePage->m_ctlLocation, path);
+  drivePage->m_bNeedsPassphrase = needsPassphrase ? 1 : 0;
+  ::ShowWindow(drivePage->m_ctlBack, SW_HIDE);
+  if (needsPassphrase) {
+    auto* passphrasePage = NewPage<CMountPwdDlg>(standalone);
+    if (passphrasePage == nullptr) return Abandon(drivePage);
+    drivePage->m_pPassphrasePage = passphrasePage;
+    ::SetWindowTextW(drivePage->m_ctlNext, W(kNextButton));
+    ::SetWindowTextW(passphrasePage->m_ctlLocation, path);
+    passphrasePage->m_pDrivePage = drivePage;
+  }
+  drivePage->ShowWindow(SW_SHOW);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT StartMountWizard(const wchar_t* path, int standalone) {
+  if (path != nullptr && path[0] != L'\0' && ::PathFileExistsW(path)) {
+    CDiskServiceClient service;
+    const ProbeResult probe = ProbeDisk(service, U16Str(path));
+    switch (CourseForGivenFile(probe)) {
+      case MountCourse::DrivePage:
+        return StartMountWizardForFile(path, false, standalone);
+      case MountCourse::DriveThenPassphrase:
+        return StartMountWizardForFile(path, true, standalone);
+      default:
+        ShowMessage(AccessReasonMessage(probe.accessReason));
+        return E_INVALIDARG;
+    }
+  }
+
+  // Nothing usable given: the file is chosen on the location page first.
   auto* pathPage = NewPage<CMountPathDlg>(standalone);
   if (pathPage == nullptr) return E_FAIL;
   ::ShowWindow(pathPage->m_ctlBack, SW_HIDE);

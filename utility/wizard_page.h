@@ -9,6 +9,11 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <string>
+
+#include "common/disk_service_client.h"
+#include "common/wide.h"
 #include "framework/app_module.h"
 #include "framework/dialog_impl.h"
 #include "framework/message_loop.h"
@@ -83,6 +88,21 @@ class CWizardPage : public CDialogImpl<T>,
     if (m_hHeadingFont != nullptr) ::DeleteObject(m_hHeadingFont);
     m_hHeadingFont = nullptr;
     if (m_bOwnedByWindow) delete this;
+  }
+
+  // Sends Mount and, once it has returned, disables the page's controls; a nonzero reply is
+  // recorded and starts the wait for the new drive. After a reply of 0 (the "Failed to mount"
+  // box is shown) the controls come back, so the user can try another drive or go back.
+  void MountAndWait(CDiskServiceClient& service, const std::wstring& path, const std::wstring& drive,
+                    const std::wstring& label, const std::wstring& passphrase,
+                    std::initializer_list<HWND> controls) {
+    const int reply = service.Mount(U16(path), U16(drive), U16(label), U16(passphrase), 0);
+    for (HWND control : controls) ::EnableWindow(control, FALSE);
+    if (RecordMountResult(path, drive, label, reply) != 0) {
+      StartDriveWait(reply);
+    } else {
+      for (HWND control : controls) ::EnableWindow(control, TRUE);
+    }
   }
 
   // After a nonzero Mount reply: poll once a second, for at most ten ticks, for the new drive.

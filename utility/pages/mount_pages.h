@@ -32,6 +32,15 @@ class CMountPathDlg : public CWizardPage<CMountPathDlg> {
   HWND m_ctlLocation = nullptr;
   HWND m_ctlNext = nullptr;
   HWND m_ctlBack = nullptr;
+
+ private:
+  void RebuildLocationList(int selection);
+  void Select(int index);
+  void OnLocationSelected();
+  void ChooseFile(const std::wstring& path);
+  void OnNext();
+
+  int m_nSelection = 0;  // the selection before the current change, to return to
 };
 
 class CMountDrvDlg : public CWizardPage<CMountDrvDlg> {
@@ -55,6 +64,10 @@ class CMountDrvDlg : public CWizardPage<CMountDrvDlg> {
   HWND m_ctlDrive = nullptr;
   HWND m_ctlBack = nullptr;
   HWND m_ctlNext = nullptr;
+  HWND m_ctlCancel = nullptr;
+
+ private:
+  void OnNextOrFinish();
 };
 
 class CMountPwdDlg : public CWizardPage<CMountPwdDlg> {
@@ -76,4 +89,10 @@ class CMountPwdDlg : public CWizardPage<CMountPwdDlg> {
   CDiskServiceClient m_service;
   HWND m_ctlLocation = nullptr;
   HWND m_ctlPassphrase = nullptr;
+  HWND m_ctlBack = nullptr;
+  HWND m_ctlFinish = nullptr;
+  HWND m_ctlCancel = nullptr;
+
+ private:
+  void OnFinish();
 };

@@ -2,6 +2,7 @@
 #include "utility/pages/unmount_page.h"
 
 #include "common/wide.h"
+#include "utility/message_box.h"
 #include "utility/unmount_rules.h"
 
 CUnmountDrvDlg::CUnmountDrvDlg(const wchar_t* drive, int bStandalone)
@@ -13,6 +14,46 @@ void CUnmountDrvDlg::OnInitPage() {
   m_ctlBack = GetDlgItem(IDC_BACK);
   m_ctlFinish = GetDlgItem(IDOK);
   m_ctlCancel = GetDlgItem(IDCANCEL);
+  RefreshSlots();
+  ShowSlots();
 }
 
-BOOL CUnmountDrvDlg::OnCommand(WORD, WORD) { return FALSE; }
+void CUnmountDrvDlg::RefreshSlots() { m_slots = ParseMountList(m_service.List()); }
+
+void CUnmountDrvDlg::ShowSlots() {
+  const UnmountView view = ComputeUnmountView(U16(m_strFixedDrive), m_slots);
+  ::SendMessageW(m_ctlDrive, CB_RESETCONTENT, 0, 0);
+  for (const std::u16string& item : view.items) {
+    ::SendMessageW(m_ctlDrive, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item.c_str())));
+  }
+  ::SendMessageW(m_ctlDrive, CB_SETCURSEL, 0, 0);
+  ::SetWindowTextW(m_ctlMountedEntry, W(view.entryText.c_str()));
+  ::ShowWindow(m_ctlDrive, view.showList ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(m_ctlMountedEntry, view.showList ? SW_HIDE : SW_SHOW);
+  ::SetWindowTextW(m_ctlFinish, W(view.buttonText));
+  ::EnableWindow(m_ctlFinish, view.buttonEnabled ? TRUE : FALSE);
+}
+
+void CUnmountDrvDlg::OnUnmount() {
+  const bool fixed = !m_strFixedDrive.empty();
+  const std::wstring entry = fixed ? GetControlText(m_ctlMountedEntry) : GetSelectedItemText(m_ctlDrive);
+  if (!ShowMessage(kConfirmUnmount, {}, U16(entry))) return;
+
+  // The reply says nothing the page acts on: a disk that stayed shows up in the list again.
+  for (HWND button : {m_ctlBack, m_ctlFinish, m_ctlCancel}) ::EnableWindow(button, FALSE);
+  m_service.Unmount(U16(entry));
+  for (HWND button : {m_ctlBack, m_ctlFinish, m_ctlCancel}) ::EnableWindow(button, TRUE);
+
+  if (fixed) {
+    CloseWizard(IDOK);
+    return;
+  }
+  RefreshSlots();
+  ShowSlots();
+}
+
+BOOL CUnmountDrvDlg::OnCommand(WORD id, WORD) {
+  if (id != IDOK) return FALSE;
+  OnUnmount();
+  return TRUE;
+}

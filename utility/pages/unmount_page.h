@@ -28,4 +28,11 @@ class CUnmountDrvDlg : public CWizardPage<CUnmountDrvDlg> {
   HWND m_ctlBack = nullptr;
   HWND m_ctlFinish = nullptr;
   HWND m_ctlCancel = nullptr;
+
+ private:
+  // Asks the service for the mounted disks afresh.
+  void RefreshSlots();
+  // Shows the slots: the list of disks, or one line in the read-only box.
+  void ShowSlots();
+  void OnUnmount();
 };

@@ -1,0 +1,160 @@
+// What the journeys set up around the program.
+#include "tests/e2e/journey.h"
+
+#include <shlwapi.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <cwctype>
+
+#include <sstream>
+
+namespace {
+
+constexpr wchar_t kHistoryKey[] = L"Software\\Halvern\\Lockvale";
+constexpr wchar_t kHistoryValue[] = L"FileHistory";
+
+std::wstring TempFolder() {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return folder;
+}
+
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+  return bytes;
+}
+
+void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& value) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+CTempFile::CTempFile(const std::wstring& name) : m_path(TempFolder() + name) {
+  HANDLE file = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, "disk", 4, &written, nullptr);
+  CloseHandle(file);
+}
+
+CTempFile::~CTempFile() { DeleteFileW(m_path.c_str()); }
+
+std::string CTempFile::PathUtf8() const { return Utf8(m_path); }
+
+void SetHistoryValue(const std::wstring& text) { SetString(HKEY_CURRENT_USER, kHistoryKey, kHistoryValue, text); }
+
+std::wstring HistoryValue() {
+  wchar_t buffer[4096] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  DWORD type = 0;
+  if (SHGetValueW(HKEY_CURRENT_USER, kHistoryKey, kHistoryValue, &type, buffer, &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return L"<none>";
+  }
+  return buffer;
+}
+
+void DeleteHistoryValue() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kHistoryKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, kHistoryValue);
+  RegCloseKey(key);
+}
+
+namespace {
+
+// Wine's mount manager defines a drive letter onto a Unix folder, the way its configuration
+// tool does. Unlike DefineDosDevice, files on such a drive can be reached, which the shell
+// needs before it opens the drive's root.
+#pragma pack(push, 8)
+struct UnixDrive {
+  ULONG size;
+  ULONG type;
+  ULONG fsType;
+  DWORD serial;
+  ULONGLONG unixDevice;
+  WCHAR letter;
+  USHORT mountPointOffset;
+  USHORT deviceOffset;
+  USHORT labelOffset;
+};
+#pragma pack(pop)
+
+constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+// unixFolder null removes the letter.
+bool DefineUnixDrive(wchar_t letter, const char* unixFolder) {
+  HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (manager == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> buffer(sizeof(UnixDrive) + (unixFolder ? strlen(unixFolder) + 1 : 0));
+  auto* drive = reinterpret_cast<UnixDrive*>(buffer.data());
+  drive->size = static_cast<ULONG>(buffer.size());
+  drive->type = unixFolder ? DRIVE_FIXED : DRIVE_NO_ROOT_DIR;
+  drive->letter = static_cast<WCHAR>(towlower(letter));
+  if (unixFolder) {
+    drive->mountPointOffset = sizeof(UnixDrive);
+    strcpy(buffer.data() + sizeof(UnixDrive), unixFolder);
+  }
+  const BOOL done = DeviceIoControl(manager, kDefineUnixDrive, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  CloseHandle(manager);
+  return done != FALSE;
+}
+
+}  // namespace
+
+CDriveLetter::CDriveLetter(wchar_t letter) : m_drive{letter, L':'} {
+  // Z: is the Unix root in a Wine prefix.
+  const std::string folder = std::string("/tmp/lv-drive-") + static_cast<char>(towlower(letter));
+  CreateDirectoryW((L"Z:" + std::wstring(folder.begin(), folder.end())).c_str(), nullptr);
+  DefineUnixDrive(letter, folder.c_str());
+}
+
+CDriveLetter::~CDriveLetter() { DefineUnixDrive(m_drive[0], nullptr); }
+
+// A file of its own for every recorder: a program started late by an earlier test must not
+// write into this test's record.
+COpenRecorder::COpenRecorder()
+    : m_file(TempFolder() + L"lv-opened-" + std::to_wstring(GetTickCount()) + L"-" +
+             std::to_wstring(reinterpret_cast<uintptr_t>(this)) + L".txt") {
+  const std::wstring command = L"\"" + RecorderPath() + L"\" %1";
+  SetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\command", nullptr, command);
+  // Without DDE the shell starts the command itself instead of asking a running file manager.
+  SHDeleteKeyW(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\ddeexec");
+}
+
+COpenRecorder::~COpenRecorder() { DeleteFileW(m_file.c_str()); }
+
+std::vector<std::string> COpenRecorder::Lines() const {
+  std::string content;
+  HANDLE file = CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) content.append(chunk, got);
+    CloseHandle(file);
+  }
+  std::vector<std::string> lines;
+  std::istringstream in(content);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::wstring RecorderPath() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring folder(self);
+  folder.resize(folder.find_last_of(L'\\') + 1);
+  wchar_t full[MAX_PATH];
+  GetFullPathNameW((folder + L"..\\..\\tools\\command_recorder.exe").c_str(), MAX_PATH, full, nullptr);
+  return full;
+}

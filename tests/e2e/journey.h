@@ -1,0 +1,63 @@
+// What the journeys set up around the program: the scripted service's expected requests, disk
+// files, the recent-file value, drive letters that come and go, and a recorder standing in for
+// the file manager.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A request as it goes over the pipe: the text and its NUL.
+inline std::string Request(const std::string& text) { return text + std::string(1, '\0'); }
+
+// A file in the temporary folder, removed again at the end of the test.
+class CTempFile {
+ public:
+  explicit CTempFile(const std::wstring& name);
+  ~CTempFile();
+  CTempFile(const CTempFile&) = delete;
+  CTempFile& operator=(const CTempFile&) = delete;
+  const std::wstring& Path() const { return m_path; }
+  std::string PathUtf8() const;
+
+ private:
+  std::wstring m_path;
+};
+
+// The recent-file value in the registry, raw.
+void SetHistoryValue(const std::wstring& text);
+std::wstring HistoryValue();
+void DeleteHistoryValue();
+
+// A drive letter that exists while the object lives.
+class CDriveLetter {
+ public:
+  explicit CDriveLetter(wchar_t letter);
+  ~CDriveLetter();
+  CDriveLetter(const CDriveLetter&) = delete;
+  CDriveLetter& operator=(const CDriveLetter&) = delete;
+
+ private:
+  std::wstring m_drive;
+};
+
+// Folders and drives opened with the shell's "open" verb start the command recorder instead of
+// the file manager; each test gets a fresh record of what was opened.
+class COpenRecorder {
+ public:
+  COpenRecorder();
+  ~COpenRecorder();
+  COpenRecorder(const COpenRecorder&) = delete;
+  COpenRecorder& operator=(const COpenRecorder&) = delete;
+  // The environment entry that the started program passes on to what it starts.
+  std::wstring Environment() const { return L"LV_RECORD_FILE=" + m_file; }
+  // The recorded command-line tails, one per start.
+  std::vector<std::string> Lines() const;
+
+ private:
+  std::wstring m_file;
+};
+
+// The recorder's own path, next to the other tools.
+std::wstring RecorderPath();
