@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "common/disk_service_client.h"
 #include "common/wide.h"
 
 bool ShowMessage(const MessageText& message, std::u16string_view text, std::u16string_view caption) {
@@ -20,13 +19,4 @@ bool ShowMessage(const MessageText& message, std::u16string_view text, std::u16s
   const std::wstring shownCaption =
       WStr(caption.empty() && message.caption ? std::u16string_view(message.caption) : caption);
   return ::MessageBoxW(nullptr, shownText.c_str(), shownCaption.c_str(), flags) == IDOK;
-}
-
-const MessageText& AccessReasonMessage(int accessReason) {
-  switch (accessReason) {
-    case kAccessInvalidPassphrase: return kInvalidPassphrase;
-    case kAccessInvalidFile: return kInvalidFile;
-    case kAccessDenied: return kFileAccessDenied;
-    default: return kFileError;
-  }
 }

@@ -3,11 +3,9 @@
 
 #include <string_view>
 
+#include "utility/access_messages.h"
 #include "utility/texts.h"
 
 // Shows the message; text and caption, when given, stand in for the message's own. Returns true
 // when the user pressed OK.
 bool ShowMessage(const MessageText& message, std::u16string_view text = {}, std::u16string_view caption = {});
-
-// The message for a StorageAccessible refusal's access reason.
-const MessageText& AccessReasonMessage(int accessReason);

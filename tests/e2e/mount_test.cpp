@@ -281,9 +281,10 @@ TEST_F(MountJourney, AFailedMountLeavesThePageUsableForAnotherTry) {
   EXPECT_EQ(box.icon, 0);
   EXPECT_FALSE(box.hasCancel);
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(drivePage, IDOK); }, kWindowTimeoutMs));
+  // Cancel is the last control to come back.
+  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
   EXPECT_TRUE(IsControlEnabled(drivePage, IDC_DRIVE));
-  EXPECT_TRUE(IsControlEnabled(drivePage, IDCANCEL));
+  EXPECT_TRUE(IsControlEnabled(drivePage, IDOK));
   EXPECT_EQ(HistoryValue(), disk.Path() + L"\n");
 
   SelectComboItem(drivePage, IDC_DRIVE, 1);

@@ -1,7 +1,13 @@
 // The three pages of the Create wizard.
 #include "utility/pages/create_pages.h"
 
+#include <commctrl.h>
+
 #include "common/wide.h"
+#include "utility/create_finish.h"
+#include "utility/disk_files.h"
+#include "utility/message_box.h"
+#include "utility/strength_meter.h"
 
 // Location page
 
@@ -19,6 +25,7 @@ BOOL CCreatePathDlg::OnCommand(WORD id, WORD) {
       return TRUE;
     }
     case IDOK:
+      // No checks here: the drive page's Finish asks the service about whatever was typed.
       if (m_pPassphrasePage != nullptr) {
         ::SetWindowTextW(m_pPassphrasePage->m_ctlLocation, GetControlText(m_ctlLocation).c_str());
         m_pPassphrasePage->m_strVolumeLabel = GetControlText(m_ctlVolumeLabel);
@@ -39,6 +46,8 @@ void CCreatePwdDlg::OnInitPage() {
   m_ctlEncrypt = GetDlgItem(IDC_ENCRYPT);
   m_ctlPassphrase = GetDlgItem(IDC_PASSPHRASE);
   m_ctlConfirm = GetDlgItem(IDC_CONFIRM);
+  m_ctlStrengthBar = GetDlgItem(IDC_STRENGTH_BAR);
+  m_ctlStrengthText = GetDlgItem(IDC_STRENGTH_TEXT);
 }
 
 void CCreatePwdDlg::ShowPassphraseGroup(bool show) {
@@ -48,17 +57,73 @@ void CCreatePwdDlg::ShowPassphraseGroup(bool show) {
   }
 }
 
-BOOL CCreatePwdDlg::OnCommand(WORD id, WORD) {
-  switch (id) {
-    case IDOK: {
-      if (m_pDrivePage == nullptr) return TRUE;
-      const bool encrypt = ::SendMessageW(m_ctlEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED;
-      ::SetWindowTextW(m_pDrivePage->m_ctlLocation, GetControlText(m_ctlLocation).c_str());
-      m_pDrivePage->m_strVolumeLabel = m_strVolumeLabel;
-      m_pDrivePage->m_strPassphrase = encrypt ? GetControlText(m_ctlPassphrase) : std::wstring();
-      ShowPage(m_pDrivePage, this);
-      return TRUE;
+void CCreatePwdDlg::ShowMeter(bool show) {
+  ::ShowWindow(m_ctlStrengthText, show ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(m_ctlStrengthBar, show ? SW_SHOW : SW_HIDE);
+}
+
+void CCreatePwdDlg::UpdateStrengthMeter(const std::wstring& passphrase) {
+  const double score = ScorePassphrase(U16Str(passphrase));
+  ::SendMessageW(m_ctlStrengthBar, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(score)), 0);
+  ::ShowWindow(m_ctlStrengthText, SW_HIDE);
+  ::SetWindowTextW(m_ctlStrengthText, W(RatingWord(score)));
+  ::ShowWindow(m_ctlStrengthText, SW_SHOW);
+}
+
+void CCreatePwdDlg::OnPassphraseChanged() {
+  const std::wstring passphrase = GetControlText(m_ctlPassphrase);
+  if (passphrase.empty()) {
+    ShowMeter(false);  // the meter keeps what it showed, hidden
+    return;
+  }
+  UpdateStrengthMeter(passphrase);
+  ShowMeter(true);
+}
+
+bool CCreatePwdDlg::IsEncryptionOn() const { return ::SendMessageW(m_ctlEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void CCreatePwdDlg::OnEncryptClicked() {
+  if (IsEncryptionOn()) {
+    UpdateStrengthMeter(GetControlText(m_ctlPassphrase));
+    ShowPassphraseGroup(true);
+  } else {
+    // Turning encryption off throws the typed texts away.
+    ::SetWindowTextW(m_ctlPassphrase, L"");
+    ::SetWindowTextW(m_ctlConfirm, L"");
+    ShowPassphraseGroup(false);
+  }
+}
+
+void CCreatePwdDlg::OnNext() {
+  const std::wstring location = GetControlText(m_ctlLocation);
+  std::wstring passphrase;
+  if (IsEncryptionOn()) {
+    passphrase = GetControlText(m_ctlPassphrase);
+    if (const MessageText* problem = PassphraseProblem(U16Str(passphrase), U16Str(GetControlText(m_ctlConfirm)))) {
+      ShowMessage(*problem);
+      ::SetWindowTextW(m_ctlPassphrase, L"");
+      ::SetWindowTextW(m_ctlConfirm, L"");
+      return;
     }
+  }
+  if (m_pDrivePage == nullptr) return;
+  ::SetWindowTextW(m_pDrivePage->m_ctlLocation, location.c_str());
+  m_pDrivePage->m_strVolumeLabel = m_strVolumeLabel;
+  m_pDrivePage->m_strPassphrase = passphrase;
+  ShowPage(m_pDrivePage, this);
+}
+
+BOOL CCreatePwdDlg::OnCommand(WORD id, WORD code) {
+  switch (id) {
+    case IDC_ENCRYPT:
+      if (code == BN_CLICKED) OnEncryptClicked();
+      return TRUE;
+    case IDC_PASSPHRASE:
+      if (code == EN_CHANGE) OnPassphraseChanged();
+      return TRUE;
+    case IDOK:
+      OnNext();
+      return TRUE;
     case IDC_BACK:
       ShowPage(m_pPathPage, this);
       return TRUE;
@@ -69,14 +134,60 @@ BOOL CCreatePwdDlg::OnCommand(WORD id, WORD) {
 
 // Drive page
 
+namespace {
+
+// What Finish needs of the drive page.
+class CCreateDrivePageView : public ICreateFinishView {
+ public:
+  explicit CCreateDrivePageView(CCreateDrvDlg& page) : m_page(page) {}
+
+  bool Ask(const MessageText& message, std::u16string_view text) override { return ShowMessage(message, text); }
+  void AddToHistory(const std::u16string& path) override {
+    m_page.LoadHistory();
+    m_page.AddToHistory(WStr(path));
+    m_page.SaveHistory();
+  }
+  void DisableControls() override { Enable(FALSE); }
+  void EnableControls() override { Enable(TRUE); }
+  int RecordMountResult(const std::u16string& path, const std::u16string& drive, const std::u16string& label,
+                        int reply) override {
+    return m_page.RecordMountResult(WStr(path), WStr(drive), WStr(label), reply);
+  }
+  void StartDriveWait(int reply) override { m_page.StartDriveWait(reply); }
+
+ private:
+  void Enable(BOOL enable) {
+    for (HWND control : {m_page.m_ctlDrive, m_page.m_ctlBack, m_page.m_ctlFinish, m_page.m_ctlCancel}) {
+      ::EnableWindow(control, enable);
+    }
+  }
+  CCreateDrvDlg& m_page;
+};
+
+}  // namespace
+
 void CCreateDrvDlg::OnInitPage() {
   m_ctlLocation = GetDlgItem(IDC_LOCATION);
   m_ctlDrive = GetDlgItem(IDC_DRIVE);
+  m_ctlBack = GetDlgItem(IDC_BACK);
+  m_ctlFinish = GetDlgItem(IDOK);
+  m_ctlCancel = GetDlgItem(IDCANCEL);
   FillFreeDriveList(m_ctlDrive);
+}
+
+void CCreateDrvDlg::OnFinish() {
+  const CreateRequest request{U16Str(GetControlText(m_ctlLocation)), U16Str(GetSelectedItemText(m_ctlDrive)),
+                              U16Str(m_strVolumeLabel), U16Str(m_strPassphrase)};
+  CDiskFiles files;
+  CCreateDrivePageView view(*this);
+  FinishCreate(request, m_service, files, view);
 }
 
 BOOL CCreateDrvDlg::OnCommand(WORD id, WORD) {
   switch (id) {
+    case IDOK:
+      OnFinish();
+      return TRUE;
     case IDC_BACK:
       ShowPage(m_pPassphrasePage, this);
       return TRUE;

@@ -46,6 +46,9 @@ class CCreatePwdDlg : public CWizardPage<CCreatePwdDlg> {
   // Shows or hides the passphrase fields, their labels and the strength meter.
   void ShowPassphraseGroup(bool show);
 
+  // Rates the passphrase and shows the score on the bar and in words.
+  void UpdateStrengthMeter(const std::wstring& passphrase);
+
   CCreatePathDlg* m_pPathPage = nullptr;
   CCreateDrvDlg* m_pDrivePage = nullptr;
   std::wstring m_strVolumeLabel;
@@ -53,6 +56,15 @@ class CCreatePwdDlg : public CWizardPage<CCreatePwdDlg> {
   HWND m_ctlEncrypt = nullptr;
   HWND m_ctlPassphrase = nullptr;
   HWND m_ctlConfirm = nullptr;
+  HWND m_ctlStrengthBar = nullptr;
+  HWND m_ctlStrengthText = nullptr;
+
+ private:
+  bool IsEncryptionOn() const;
+  void ShowMeter(bool show);
+  void OnPassphraseChanged();
+  void OnEncryptClicked();
+  void OnNext();
 };
 
 class CCreateDrvDlg : public CWizardPage<CCreateDrvDlg> {
@@ -75,4 +87,10 @@ class CCreateDrvDlg : public CWizardPage<CCreateDrvDlg> {
   CDiskServiceClient m_service;
   HWND m_ctlLocation = nullptr;
   HWND m_ctlDrive = nullptr;
+  HWND m_ctlBack = nullptr;
+  HWND m_ctlFinish = nullptr;
+  HWND m_ctlCancel = nullptr;
+
+ private:
+  void OnFinish();
 };

@@ -1,0 +1,337 @@
+// Journeys through the Create wizard: plain and encrypted disks, the passphrase checks and the
+// strength meter, a path on a mounted disk, and a disk file that already stands at the path.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/e2e/journey.h"
+#include "tests/e2e/pages.h"
+#include "tools/scripted_service.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+int ProgressPosition(HWND page) {
+  DWORD_PTR position = 0;
+  SendMessageTimeoutW(GetDlgItem(page, IDC_STRENGTH_BAR), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+  return static_cast<int>(position);
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  std::string content;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  char buffer[256];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  CloseHandle(file);
+  return content;
+}
+
+std::string Utf8(const std::wstring& text) { return std::string(text.begin(), text.end()); }  // ASCII paths
+
+class CreateJourney : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteHistoryValue(); }
+  void TearDown() override { DeleteHistoryValue(); }
+
+  void Serve(CScriptedService::Script script) {
+    service = std::make_unique<CScriptedService>(std::move(script));
+    ASSERT_TRUE(service->Start());
+  }
+  std::vector<std::string> Requests() const { return service->Requests(); }
+
+  // Starts the wizard for path and walks it to the drive page, with label and, when not empty,
+  // encryption with passphrase.
+  HWND WalkToDrivePage(const std::wstring& path, const std::wstring& label = L"",
+                       const std::wstring& passphrase = L"") {
+    if (!program.Start(L"/c " + path)) return nullptr;
+    HWND location = WaitFor(program, IsCreatePathPage);
+    if (location == nullptr) return nullptr;
+    // A folder on the command line becomes a new file name in it; type the path instead.
+    if (ControlText(location, IDC_LOCATION) != path) SetControlText(location, IDC_LOCATION, path);
+    SetControlText(location, IDC_VOLUME_LABEL, label);
+    Click(location, IDOK);
+    HWND passphrasePage = WaitFor(program, IsCreatePassphrasePage);
+    if (passphrasePage == nullptr) return nullptr;
+    if (!passphrase.empty()) {
+      ClickCheckBox(passphrasePage, IDC_ENCRYPT);
+      if (!WaitUntil([&] { return IsControlVisible(passphrasePage, IDC_PASSPHRASE); }, kWindowTimeoutMs)) return nullptr;
+      SetControlText(passphrasePage, IDC_PASSPHRASE, passphrase);
+      SetControlText(passphrasePage, IDC_CONFIRM, passphrase);
+    }
+    Click(passphrasePage, IDOK);
+    return WaitFor(program, IsCreateDrivePage);
+  }
+
+  // Presses Finish and answers the box that comes; returns it.
+  MessageBoxInfo FinishAndAnswer(HWND drivePage, int answer) {
+    Click(drivePage, IDOK);
+    MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+    if (box.hwnd != nullptr) AnswerMessageBox(box, answer);
+    return box;
+  }
+
+  std::unique_ptr<CScriptedService> service;
+  CProgram program;
+};
+
+CScriptedService::Script Answers(const char* status, const char* access, const char* mount) {
+  return CScriptedService::ByKeyword({{"Status", ScriptedReply::Text(status)},
+                                      {"StorageAccessible", ScriptedReply::Text(access)},
+                                      {"Mount", ScriptedReply::Text(mount)}});
+}
+
+}  // namespace
+
+TEST_F(CreateJourney, APlainDiskIsCreatedAndMounted) {
+  CTempFile folder(L"lv-unused");  // only for the temporary folder's path
+  const std::wstring path = folder.Path() + L"-new.zel";
+  Serve(Answers("0", "1\n0", "8"));
+  HWND drivePage = WalkToDrivePage(path, L" My Label ");
+  ASSERT_NE(drivePage, nullptr);
+  EXPECT_EQ(ControlText(drivePage, IDC_LOCATION), path);
+  EXPECT_EQ(ControlText(drivePage, IDOK), L"Finish");
+  EXPECT_EQ(ComboItems(drivePage, IDC_DRIVE).front(), L"E:");
+
+  CDriveLetter newDrive(L'E');
+  Click(drivePage, IDOK);
+  EXPECT_EQ(ExitCodeOf(program), 8);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("StorageAccessible\n" + Utf8(path) + "\n\n"),
+                                      Request("Mount\n" + Utf8(path) + "\nE:\n My Label \n\n0\n")));
+  EXPECT_EQ(HistoryValue(), path + L"\n");
+}
+
+TEST_F(CreateJourney, ThePassphrasePageChecksAndRatesThePassphrase) {
+  Serve(Answers("0", "1\n0", "2"));
+  ASSERT_TRUE(program.Start(L"/c C:\\secret.zel"));
+  HWND location = WaitFor(program, IsCreatePathPage);
+  ASSERT_NE(location, nullptr);
+  Click(location, IDOK);
+  HWND page = WaitFor(program, IsCreatePassphrasePage);
+  ASSERT_NE(page, nullptr);
+  EXPECT_FALSE(IsChecked(page, IDC_ENCRYPT));
+  EXPECT_EQ(ControlText(page, IDC_ENCRYPT), L" Enable Encryption");
+  for (int id : {IDC_STRENGTH_BAR, IDC_STRENGTH_TEXT, IDC_PASSPHRASE, IDC_CONFIRM, IDC_PASSPHRASE_LABEL, IDC_CONFIRM_LABEL}) {
+    EXPECT_FALSE(IsControlVisible(page, id)) << id;
+  }
+
+  // Ticked with nothing typed: the meter shows 0 and "Insecure".
+  ClickCheckBox(page, IDC_ENCRYPT);
+  ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_CONFIRM); }, kWindowTimeoutMs));
+  EXPECT_EQ(ControlText(page, IDC_STRENGTH_TEXT), L"Insecure");
+  EXPECT_EQ(ProgressPosition(page), 0);
+  EXPECT_TRUE(IsControlVisible(page, IDC_STRENGTH_BAR));
+
+  SetControlText(page, IDC_PASSPHRASE, L"123456789");
+  EXPECT_EQ(ControlText(page, IDC_STRENGTH_TEXT), L"Mediocre");
+  EXPECT_EQ(ProgressPosition(page), 58);
+  SetControlText(page, IDC_PASSPHRASE, L"");
+  EXPECT_FALSE(IsControlVisible(page, IDC_STRENGTH_TEXT));
+  EXPECT_FALSE(IsControlVisible(page, IDC_STRENGTH_BAR));
+  SetControlText(page, IDC_PASSPHRASE, L"abcdefg");
+  EXPECT_TRUE(IsControlVisible(page, IDC_STRENGTH_TEXT));
+  EXPECT_EQ(ControlText(page, IDC_STRENGTH_TEXT), L"Very Secure");
+  EXPECT_EQ(ProgressPosition(page), 100);
+
+  // A confirmation that differs: both fields emptied, the meter hidden, the page stays.
+  SetControlText(page, IDC_CONFIRM, L"abcdefG");
+  Click(page, IDOK);
+  MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.caption, L"Password Mismatch");
+  EXPECT_EQ(box.text, L"The passphrase and confirm fields do not match. Please try again.");
+  EXPECT_EQ(box.icon, MB_ICONERROR);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(WaitUntil([&] { return ControlText(page, IDC_CONFIRM).empty(); }, kWindowTimeoutMs));
+  EXPECT_EQ(ControlText(page, IDC_PASSPHRASE), L"");
+  EXPECT_FALSE(IsControlVisible(page, IDC_STRENGTH_TEXT));
+
+  Click(page, IDOK);
+  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.caption, L"Blank Password");
+  EXPECT_EQ(box.text, L"Blank passphrase is not allowed when encryption is checked. Please try again.");
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+
+  // Clearing the box throws the typed texts away.
+  SetControlText(page, IDC_PASSPHRASE, L"typed");
+  ClickCheckBox(page, IDC_ENCRYPT);
+  ASSERT_TRUE(WaitUntil([&] { return !IsControlVisible(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
+  EXPECT_EQ(ControlText(page, IDC_PASSPHRASE), L"");
+  ClickCheckBox(page, IDC_ENCRYPT);
+  ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
+
+  // Weak but matching passes.
+  SetControlText(page, IDC_PASSPHRASE, L"abc");
+  SetControlText(page, IDC_CONFIRM, L"abc");
+  Click(page, IDOK);
+  HWND drivePage = WaitFor(program, IsCreateDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+  EXPECT_TRUE(NoMessageBox(program.Pid()));
+}
+
+TEST_F(CreateJourney, TheEncryptionWarningCanBeCancelledAndThenAccepted) {
+  Serve(Answers("0", "1\n0", "4"));
+  HWND drivePage = WalkToDrivePage(L"C:\\encrypted.zel", L"Vault", L"pa ss");
+  ASSERT_NE(drivePage, nullptr);
+  MessageBoxInfo box = FinishAndAnswer(drivePage, IDCANCEL);
+  EXPECT_EQ(box.caption, L"A new, encrypted Virtual Disk will be created.");
+  EXPECT_EQ(box.text, L"Be careful to remember its password for future use!");
+  EXPECT_EQ(box.icon, MB_ICONWARNING);
+  EXPECT_TRUE(box.hasCancel);
+  EXPECT_EQ(Requests().size(), 2u);  // Status, StorageAccessible: no Mount
+  EXPECT_TRUE(IsControlEnabled(drivePage, IDOK));
+
+  CDriveLetter newDrive(L'E');
+  FinishAndAnswer(drivePage, IDOK);
+  EXPECT_EQ(ExitCodeOf(program), 4);
+  EXPECT_EQ(Requests().back(), Request("Mount\nC:\\encrypted.zel\nE:\nVault\npa ss\n0\n"));
+  EXPECT_EQ(Requests()[1], Request("StorageAccessible\nC:\\encrypted.zel\npa ss\n"));
+}
+
+TEST_F(CreateJourney, APathOnAMountedVirtualDiskIsRefused) {
+  Serve(Answers("1", "1\n0", "4"));
+  HWND drivePage = WalkToDrivePage(L"G:\\inside.zel");
+  ASSERT_NE(drivePage, nullptr);
+  const MessageBoxInfo box = FinishAndAnswer(drivePage, IDOK);
+  EXPECT_EQ(box.caption, L"Could Not Delete File");
+  EXPECT_EQ(box.text, L"A file cannot exist within a mounted virtual disk.\nPlease choose a different file path.");
+  EXPECT_EQ(box.icon, MB_ICONWARNING);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nG:\n")));
+  EXPECT_TRUE(IsControlEnabled(drivePage, IDOK));
+}
+
+TEST_F(CreateJourney, AnExistingDiskSurvivesEveryFinishThatDoesNotMountItsReplacement) {
+  CTempFile existing(L"lv-existing.zel");
+  int mounts = 0;
+  int accesses = 0;
+  Serve([&](const std::string& request) {
+    const std::string keyword = request.substr(0, request.find('\n'));
+    if (keyword == "StorageAccessible") return ScriptedReply::Text(++accesses == 1 ? "0\n2" : "1\n0");
+    if (keyword == "Mount") return ScriptedReply::Text(++mounts == 1 ? "0" : "5");
+    return ScriptedReply::Text("0");
+  });
+  HWND drivePage = WalkToDrivePage(existing.Path());
+  ASSERT_NE(drivePage, nullptr);
+
+  // Cancel at the question: nothing happens.
+  MessageBoxInfo box = FinishAndAnswer(drivePage, IDCANCEL);
+  EXPECT_EQ(box.caption, L"File Already Exists");
+  EXPECT_EQ(box.text, L"This file already exists and will be overwritten.\nAre you sure you want to continue?");
+  EXPECT_EQ(box.icon, MB_ICONWARNING);
+  EXPECT_TRUE(box.hasCancel);
+  EXPECT_EQ(Requests().size(), 1u);
+  EXPECT_EQ(ReadFileText(existing.Path()), "disk");
+
+  // Agreed, then refused by the service: the old disk is back once the box is closed.
+  FinishAndAnswer(drivePage, IDOK);
+  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  EXPECT_EQ(box.caption, L"File Access Denied");
+  EXPECT_EQ(ReadFileText(existing.Path()), "<missing>");  // out of the way while the service decides
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileText(existing.Path()) == "disk"; }, kWindowTimeoutMs));
+
+  // Agreed again (the file is there again), accepted, but the mount fails: back again.
+  box = FinishAndAnswer(drivePage, IDOK);
+  EXPECT_EQ(box.caption, L"File Already Exists");
+  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  EXPECT_EQ(box.caption, L"Failed to mount");
+  EXPECT_EQ(box.text, existing.Path());
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileText(existing.Path()) == "disk"; }, kWindowTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
+  EXPECT_TRUE(IsControlEnabled(drivePage, IDOK));
+
+  // Mounted at last: only now is the old file gone.
+  CDriveLetter newDrive(L'E');
+  FinishAndAnswer(drivePage, IDOK);
+  EXPECT_EQ(ExitCodeOf(program), 5);
+  EXPECT_EQ(ReadFileText(existing.Path()), "<missing>");
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((existing.Path() + L"*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a file moved aside was left behind";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(CreateJourney, AFolderAReadOnlyOrALockedFileIsNotOverwritten) {
+  CTempFile locked(L"lv-locked.zel");
+  HANDLE holder = CreateFileW(locked.Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  CTempFile readOnly(L"lv-readonly.zel");
+  SetFileAttributesW(readOnly.Path().c_str(), FILE_ATTRIBUTE_READONLY);
+  CTempFile folderName(L"lv-folder.zel");
+  DeleteFileW(folderName.Path().c_str());
+  CreateDirectoryW(folderName.Path().c_str(), nullptr);
+  Serve(Answers("0", "1\n0", "5"));
+
+  for (const std::wstring& path : {folderName.Path(), readOnly.Path(), locked.Path()}) {
+    HWND drivePage = WalkToDrivePage(path);
+    ASSERT_NE(drivePage, nullptr);
+    EXPECT_EQ(FinishAndAnswer(drivePage, IDOK).caption, L"File Already Exists");
+    const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+    EXPECT_EQ(box.caption, L"Could Not Delete File");
+    EXPECT_EQ(box.text, L"The file could not be deleted.\nPlease choose a different filename.");
+    EXPECT_EQ(box.icon, MB_ICONWARNING);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    Click(drivePage, IDCANCEL);
+    EXPECT_EQ(ExitCodeOf(program), 2);
+  }
+  CloseHandle(holder);
+  EXPECT_EQ(ReadFileText(readOnly.Path()), "disk");
+  EXPECT_EQ(ReadFileText(locked.Path()), "disk");
+  EXPECT_NE(GetFileAttributesW(folderName.Path().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  RemoveDirectoryW(folderName.Path().c_str());
+  SetFileAttributesW(readOnly.Path().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("Status\nC:\n"), Request("Status\nC:\n")));
+}
+
+TEST_F(CreateJourney, AnEmptyLocationIsOnlyAskedAboutAtTheService) {
+  Serve(Answers("0", "0\n1", "5"));
+  ASSERT_TRUE(program.Start(L"/c C:\\x.zel"));
+  HWND location = WaitFor(program, IsCreatePathPage);
+  ASSERT_NE(location, nullptr);
+  SetControlText(location, IDC_LOCATION, L"");
+  Click(location, IDOK);
+  HWND passphrasePage = WaitFor(program, IsCreatePassphrasePage);
+  ASSERT_NE(passphrasePage, nullptr);
+  EXPECT_EQ(ControlText(passphrasePage, IDC_LOCATION), L"");
+  Click(passphrasePage, IDOK);
+  HWND drivePage = WaitFor(program, IsCreateDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+  EXPECT_EQ(ControlText(drivePage, IDC_LOCATION), L"");
+  EXPECT_EQ(FinishAndAnswer(drivePage, IDOK).caption, L"Invalid File");
+  EXPECT_THAT(Requests(), ElementsAre(Request("StorageAccessible\n\n\n")));
+}
+
+TEST_F(CreateJourney, GoingBackCarriesTheNewLocationAndLabelForward) {
+  Serve(Answers("0", "1\n0", "6"));
+  HWND drivePage = WalkToDrivePage(L"C:\\first.zel", L"First");
+  ASSERT_NE(drivePage, nullptr);
+  Click(drivePage, IDC_BACK);
+  HWND passphrasePage = WaitFor(program, IsCreatePassphrasePage);
+  ASSERT_NE(passphrasePage, nullptr);
+  Click(passphrasePage, IDC_BACK);
+  HWND location = WaitFor(program, IsCreatePathPage);
+  ASSERT_NE(location, nullptr);
+  EXPECT_EQ(ControlText(location, IDC_VOLUME_LABEL), L"First");  // kept while hidden
+  SetControlText(location, IDC_LOCATION, L"\\\\server\\share\\second.zel");
+  SetControlText(location, IDC_VOLUME_LABEL, L"Second");
+  Click(location, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(passphrasePage) != FALSE; }, kWindowTimeoutMs));
+  Click(passphrasePage, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(drivePage) != FALSE; }, kWindowTimeoutMs));
+  EXPECT_EQ(ControlText(drivePage, IDC_LOCATION), L"\\\\server\\share\\second.zel");
+
+  CDriveLetter newDrive(L'E');
+  Click(drivePage, IDOK);
+  EXPECT_EQ(ExitCodeOf(program), 6);
+  // A network path is not asked about with Status.
+  EXPECT_THAT(Requests(), ElementsAre(Request("StorageAccessible\n\\\\server\\share\\second.zel\n\n"),
+                                      Request("Mount\n\\\\server\\share\\second.zel\nE:\nSecond\n\n0\n")));
+}
