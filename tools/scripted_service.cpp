@@ -2,17 +2,17 @@
 // answers. Every wait is bounded or ends with Stop(), so a test can never hang on it.
 #include "tools/scripted_service.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "common/service_pipe.h"
 
 namespace {
 
-constexpr size_t kListeningInstances = 16;  // instances kept waiting for clients at any time
 constexpr DWORD kRetryMs = 20;             // retry period when the instance limit is reached
 constexpr DWORD kRequestTimeoutMs = 10000;
 constexpr DWORD kClientCloseTimeoutMs = 10000;
-constexpr size_t kMaxRequestBytes = 1 << 20;
+constexpr DWORD kPipeRejectRemoteClients = 0x00000008;  // not declared for XP-level headers
 constexpr DWORD kPipeBufferBytes = 4096;
 
 // One overlapped operation on a pipe that ends early when the stop event is set.
@@ -62,6 +62,30 @@ struct PendingInstance {
   bool connectedAtOnce = false;
 };
 
+// A security descriptor whose only entry gives the user of this process full access.
+std::vector<BYTE> CurrentUserOnlyDescriptor() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  const bool known = GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
+  CloseHandle(token);
+  if (!known) return {};
+  PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+
+  // Layout: the descriptor, then its ACL with one allowing entry.
+  const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid);
+  std::vector<BYTE> descriptor(SECURITY_DESCRIPTOR_MIN_LENGTH + aclSize);
+  auto* acl = reinterpret_cast<PACL>(descriptor.data() + SECURITY_DESCRIPTOR_MIN_LENGTH);
+  if (!InitializeSecurityDescriptor(descriptor.data(), SECURITY_DESCRIPTOR_REVISION) ||
+      !InitializeAcl(acl, aclSize, ACL_REVISION) || !AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) ||
+      !SetSecurityDescriptorDacl(descriptor.data(), TRUE, acl, FALSE)) {
+    return {};
+  }
+  return descriptor;
+}
+
 std::string FirstLine(const std::string& request) {
   return request.substr(0, request.find_first_of(std::string("\n\0", 2)));
 }
@@ -102,9 +126,16 @@ CScriptedService::Script CScriptedService::ByKeyword(std::map<std::string, Scrip
 }
 
 CScriptedService::CScriptedService(Script script, DWORD maxInstances)
-    : m_script(std::move(script)), m_maxInstances(maxInstances) {
+    : CScriptedService(std::move(script), Options{maxInstances}) {}
+
+CScriptedService::CScriptedService(Script script, const Options& options)
+    : m_script(std::move(script)), m_options(options) {
   m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (m_options.currentUserOnly) m_securityDescriptor = CurrentUserOnlyDescriptor();
+  // The listener waits on the stop event and one event per listening instance at once.
+  m_options.listeningInstances = std::min<size_t>(std::max<size_t>(m_options.listeningInstances, 1),
+                                                  MAXIMUM_WAIT_OBJECTS - 1);
 }
 
 CScriptedService::~CScriptedService() {
@@ -146,9 +177,12 @@ bool CScriptedService::WaitForRequests(size_t count, DWORD timeoutMs) const {
 }
 
 HANDLE CScriptedService::NewInstance() {
-  return CreateNamedPipeA(kServicePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, m_maxInstances, kPipeBufferBytes,
-                          kPipeBufferBytes, 0, nullptr);
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  if (!m_securityDescriptor.empty()) security.lpSecurityDescriptor = m_securityDescriptor.data();
+  DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
+  if (m_options.rejectRemoteClients) mode |= kPipeRejectRemoteClients;
+  return CreateNamedPipeA(kServicePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, mode, m_options.maxInstances,
+                          kPipeBufferBytes, kPipeBufferBytes, 0, m_securityDescriptor.empty() ? nullptr : &security);
 }
 
 void CScriptedService::Listen() {
@@ -156,7 +190,7 @@ void CScriptedService::Listen() {
   // the previous connection is being handed to its worker.
   std::vector<std::unique_ptr<PendingInstance>> pending;
   for (;;) {
-    while (pending.size() < kListeningInstances) {
+    while (pending.size() < m_options.listeningInstances) {
       HANDLE pipe = NewInstance();
       if (pipe == INVALID_HANDLE_VALUE) break;  // at the instance limit: try again later
       auto instance = std::make_unique<PendingInstance>();
@@ -179,7 +213,7 @@ void CScriptedService::Listen() {
 
     std::vector<HANDLE> waits{m_stopEvent};
     for (const auto& instance : pending) waits.push_back(instance->ov.hEvent);
-    const DWORD timeout = pending.size() < kListeningInstances ? kRetryMs : INFINITE;
+    const DWORD timeout = pending.size() < m_options.listeningInstances ? kRetryMs : INFINITE;
     const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, timeout);
     if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) break;
     if (result == WAIT_TIMEOUT) continue;
@@ -217,7 +251,7 @@ void CScriptedService::Serve(HANDLE pipe) {
   std::string request;
   char chunk[kPipeBufferBytes];
   DWORD got = 0;
-  while (request.find('\0') == std::string::npos && request.size() < kMaxRequestBytes &&
+  while (request.find('\0') == std::string::npos && request.size() < m_options.maxRequestBytes &&
          io.Read(chunk, sizeof chunk, kRequestTimeoutMs, &got) && got > 0) {
     request.append(chunk, got);
   }
@@ -225,7 +259,7 @@ void CScriptedService::Serve(HANDLE pipe) {
   ScriptedReply reply;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_requests.push_back(request);
+    if (m_options.recordRequests) m_requests.push_back(request);
     reply = m_script(request);
   }
 
@@ -237,8 +271,8 @@ void CScriptedService::Serve(HANDLE pipe) {
         if (reply.bytes.empty() ||
             io.Write(reply.bytes.data(), static_cast<DWORD>(reply.bytes.size()), kClientCloseTimeoutMs, &written)) {
           // The client closes the connection once it has read; wait for that so no byte is lost.
-          char byte = 0;
-          while (io.Read(&byte, 1, kClientCloseTimeoutMs, &got) && got > 0) {
+          // Whatever it still sends (the rest of an oversized request) is read and dropped.
+          while (io.Read(chunk, sizeof chunk, kClientCloseTimeoutMs, &got) && got > 0) {
           }
         }
         break;

@@ -32,8 +32,19 @@ class CScriptedService {
   // Called with the request's bytes, its NUL included, under the service's lock.
   using Script = std::function<ScriptedReply(const std::string& request)>;
 
-  // maxInstances limits the pipe instances that may exist at once (to test a busy service).
+  struct Options {
+    DWORD maxInstances = PIPE_UNLIMITED_INSTANCES;  // fewer, to test a busy service
+    // Instances kept waiting for clients: a client never waits for a busy pipe, so there must
+    // always be a free one for every client that may come at once.
+    size_t listeningInstances = 16;  // at most 63
+    size_t maxRequestBytes = 1 << 20;  // a longer request is cut there and handed on as it is
+    bool recordRequests = true;        // keep every request for Requests()
+    bool currentUserOnly = false;      // only the user running the service may open the pipe
+    bool rejectRemoteClients = false;
+  };
+
   explicit CScriptedService(Script script, DWORD maxInstances = PIPE_UNLIMITED_INSTANCES);
+  CScriptedService(Script script, const Options& options);
   ~CScriptedService();
   CScriptedService(const CScriptedService&) = delete;
   CScriptedService& operator=(const CScriptedService&) = delete;
@@ -58,7 +69,8 @@ class CScriptedService {
   HANDLE NewInstance();
 
   Script m_script;
-  DWORD m_maxInstances;
+  Options m_options;
+  std::vector<BYTE> m_securityDescriptor;  // for currentUserOnly
   HANDLE m_stopEvent = nullptr;
   HANDLE m_readyEvent = nullptr;
   std::thread m_listener;

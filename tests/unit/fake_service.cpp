@@ -14,16 +14,23 @@ FakeService& FakeService::Instance() {
 }
 
 void FakeService::Reset() {
+  m_handler = nullptr;
   m_replies.clear();
   m_requests.clear();
 }
 
 bool FakeService::Exchange(const std::string& request, char* reply, size_t capacity, size_t* received) {
   *received = 0;
-  if (m_replies.empty()) return false;  // nobody listening: the open fails, nothing is written
-  m_requests.push_back(request);
-  const std::string bytes = m_replies.front();
-  m_replies.pop_front();
+  std::string bytes;
+  if (m_handler) {
+    m_requests.push_back(request);
+    bytes = m_handler(request) + std::string(1, '\0');
+  } else {
+    if (m_replies.empty()) return false;  // nobody listening: the open fails, nothing is written
+    m_requests.push_back(request);
+    bytes = m_replies.front();
+    m_replies.pop_front();
+  }
   *received = std::min(capacity, bytes.size());
   std::memcpy(reply, bytes.data(), *received);
   return *received > 0;

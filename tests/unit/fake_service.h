@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,17 @@ class FakeService {
   // The reply text with its NUL, as a well-behaved service sends it.
   void QueueText(const std::string& text) { QueueReply(text + std::string(1, '\0')); }
 
+  // Every exchange from now on is answered by handler (its reply text gets a NUL), as a service
+  // running in the test would answer; the queue is not used while a handler is set.
+  void SetHandler(std::function<std::string(const std::string&)> handler) { m_handler = std::move(handler); }
+
   const std::vector<std::string>& Requests() const { return m_requests; }
 
   // Called by the exchange: an empty queue means that no service is listening.
   bool Exchange(const std::string& request, char* reply, size_t capacity, size_t* received);
 
  private:
+  std::function<std::string(const std::string&)> m_handler;
   std::deque<std::string> m_replies;
   std::vector<std::string> m_requests;
 };

@@ -1,0 +1,160 @@
+// The development service, started as its own program, answering the program's client.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/disk_service_client.h"
+#include "common/mount_list.h"
+#include "common/service_pipe.h"
+#include "common/wide.h"
+
+namespace {
+
+std::wstring Beside(const wchar_t* relative) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring folder(self);
+  folder.resize(folder.find_last_of(L'\\') + 1);
+  wchar_t full[MAX_PATH];
+  GetFullPathNameW((folder + relative).c_str(), MAX_PATH, full, nullptr);
+  return full;
+}
+
+std::wstring TempPath(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + name;
+}
+
+bool DriveExists(wchar_t letter) { return (GetLogicalDrives() & (1u << (letter - L'A'))) != 0; }
+
+// One exchange with raw bytes, for requests the client would never send.
+std::string RawExchange(const std::string& request) {
+  HANDLE pipe = CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return "<no pipe>";
+  DWORD done = 0;
+  WriteFile(pipe, request.data(), static_cast<DWORD>(request.size()), &done, nullptr);
+  char reply[64] = {};
+  ReadFile(pipe, reply, sizeof reply - 1, &done, nullptr);
+  CloseHandle(pipe);
+  return std::string(reply, done);
+}
+
+// The service program, running for the whole test program.
+class DevServiceProcess : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::wstring commandLine = L"\"" + Beside(L"..\\..\\tools\\dev_service\\dev_service.exe") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    m_process = process.hProcess;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 15000 && !WaitNamedPipeA(kServicePipeName, 100)) Sleep(20);
+    ASSERT_TRUE(WaitNamedPipeA(kServicePipeName, 1000)) << "the service never served its pipe";
+  }
+  void TearDown() override {
+    if (m_process == nullptr) return;
+    TerminateProcess(m_process, 0);
+    WaitForSingleObject(m_process, 5000);
+    CloseHandle(m_process);
+  }
+
+ private:
+  HANDLE m_process = nullptr;
+};
+
+const auto* const kService = ::testing::AddGlobalTestEnvironment(new DevServiceProcess);
+
+class DevServiceTest : public ::testing::Test {
+ protected:
+  CDiskServiceClient client;
+};
+
+}  // namespace
+
+TEST_F(DevServiceTest, CreatesMountsListsAndUnmountsAnEncryptedDisk) {
+  const std::wstring path = TempPath(L"lv-service-encrypted.zel");
+  DeleteFileW(path.c_str());
+  int32_t reason = -1;
+  EXPECT_EQ(client.StorageAccessible(U16(path), u"", reason), 1);
+  EXPECT_EQ(reason, 0);
+
+  ASSERT_FALSE(DriveExists(L'K'));
+  const int32_t number = client.Mount(U16(path), u"K:", u"Service test", u"pass phrase", 0);
+  ASSERT_GT(number, 0);
+  EXPECT_TRUE(DriveExists(L'K'));
+  EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(client.Status(u"K:"), 1);
+  EXPECT_EQ(client.Status(u"K:\\"), 1);
+
+  const MountSlots slots = ParseMountList(client.List());
+  EXPECT_EQ(EntryText(slots['K' - 'A']), u"K: " + U16Str(path));
+  EXPECT_EQ(slots['K' - 'A'].number, number);
+
+  EXPECT_EQ(client.Unmount(u"K: " + U16Str(path)), 1);
+  EXPECT_FALSE(DriveExists(L'K'));
+  EXPECT_EQ(client.Status(u"K:"), 0);
+
+  EXPECT_EQ(client.StorageAccessible(U16(path), u"", reason), 0);
+  EXPECT_EQ(reason, 4);
+  EXPECT_EQ(client.StorageAccessible(U16(path), u"wrong", reason), 0);
+  EXPECT_EQ(reason, 4);
+  EXPECT_EQ(client.StorageAccessible(U16(path), u"pass phrase", reason), 1);
+  EXPECT_EQ(reason, 0);
+  DeleteFileW(path.c_str());
+}
+
+TEST_F(DevServiceTest, RefusesFilesThatAreNoDisksAndDrivesInUse) {
+  const std::wstring text = TempPath(L"lv-service-notes.txt");
+  HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, "notes", 5, &written, nullptr);
+  CloseHandle(file);
+
+  int32_t reason = -1;
+  EXPECT_EQ(client.StorageAccessible(U16(text), u"", reason), 0);
+  EXPECT_EQ(reason, 1);
+  EXPECT_EQ(client.StorageAccessible(u"C:\\no such folder\\x.zel", u"", reason), 0);
+  EXPECT_EQ(reason, 3);
+  EXPECT_EQ(client.Mount(U16(text), u"L:", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(U16(TempPath(L"lv-service-c.zel")), u"C:", u"", u"", 0), 0);
+  DeleteFileW(text.c_str());
+}
+
+TEST_F(DevServiceTest, AnswersManyClientsAtOnce) {
+  const std::u16string missing = U16Str(TempPath(L"lv-service-missing.zel"));
+  constexpr int kClients = 16;
+  constexpr int kEach = 25;
+  std::atomic<int> answered{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&] {
+      CDiskServiceClient own;
+      for (int i = 0; i < kEach; ++i) {
+        int32_t reason = -1;
+        // A failed exchange would read as 0: 1 means the service answered.
+        if (own.StorageAccessible(missing, u"", reason) == 1 && reason == 0) ++answered;
+      }
+    });
+  }
+  for (std::thread& thread : clients) thread.join();
+  EXPECT_EQ(answered.load(), kClients * kEach);
+}
+
+TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
+  EXPECT_EQ(RawExchange(std::string("hello\0", 6)), std::string("0\0", 2));
+  EXPECT_EQ(RawExchange(std::string("Mount\nC:\\x.zel\n\0", 16)), std::string("0\0", 2));
+  EXPECT_EQ(RawExchange(std::string("Status\nE:\n\0trailing\0", 20)), std::string("0\0", 2));
+  EXPECT_EQ(RawExchange(std::string(200000, 'x') + std::string("\n\0", 2)), std::string("0\0", 2));
+  int32_t reason = -1;
+  EXPECT_EQ(client.StorageAccessible(U16Str(TempPath(L"lv-service-after.zel")), u"", reason), 1);
+}

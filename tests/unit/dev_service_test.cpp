@@ -1,0 +1,161 @@
+// The development service answers the protocol the way the program expects, through the
+// program's own client, with an in-memory machine.
+#include "tools/dev_service/dev_service.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "common/disk_service_client.h"
+#include "common/mount_list.h"
+#include "tests/unit/fake_service.h"
+#include "tools/dev_service/disk_image.h"
+
+namespace {
+
+// Files by path, with folders that exist; drive letters C and Z are taken.
+class FakeMachine : public IDevPlatform {
+ public:
+  FileRead ReadDiskFile(const std::u16string& path) override {
+    if (denied.count(path)) return {FileState::AccessDenied, {}};
+    if (folders.count(path)) return {FileState::Directory, {}};
+    auto it = files.find(path);
+    if (it != files.end()) return {FileState::Readable, it->second};
+    const std::u16string folder = path.substr(0, path.rfind(u'\\'));
+    return {folders.count(folder) ? FileState::Missing : FileState::MissingFolder, {}};
+  }
+  bool CreateDiskFile(const std::u16string& path, const std::string& bytes) override {
+    if (files.count(path)) return false;
+    files[path] = bytes;
+    return true;
+  }
+  uint32_t LogicalDrives() override { return drives; }
+  bool AttachDrive(char16_t letter) override {
+    drives |= 1u << (letter - u'A');
+    return true;
+  }
+  void DetachDrive(char16_t letter) override { drives &= ~(1u << (letter - u'A')); }
+  std::string RandomBytes(size_t count) override { return std::string(count, static_cast<char>(++seed)); }
+  // Not a real key derivation, but one that depends on everything a real one does.
+  std::string DeriveVerifier(const std::string& passphrase, const std::string& salt, uint32_t iterations) override {
+    std::string verifier(32, '\0');
+    const std::string all = passphrase + "|" + salt + "|" + std::to_string(iterations);
+    for (size_t i = 0; i < all.size(); ++i) verifier[i % 32] = static_cast<char>(verifier[i % 32] * 31 + all[i]);
+    return verifier;
+  }
+
+  std::map<std::u16string, std::string> files;
+  std::set<std::u16string> folders{u"C:\\disks"};
+  std::set<std::u16string> denied;
+  uint32_t drives = (1u << 2) | (1u << 25);
+  int seed = 0;
+};
+
+class DevServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FakeService::Instance().SetHandler([this](const std::string& request) { return service.Handle(request); });
+  }
+  std::pair<int32_t, int32_t> Access(const std::u16string& path, const std::u16string& passphrase) {
+    int32_t reason = -1;
+    const int32_t result = client.StorageAccessible(path, passphrase, reason);
+    return {result, reason};
+  }
+
+  FakeMachine machine;
+  CDevService service{machine};
+  CDiskServiceClient client;
+};
+
+using Answer = std::pair<int32_t, int32_t>;
+
+}  // namespace
+
+TEST_F(DevServiceTest, ANewPlainDiskIsCreatedMountedListedAndUnmounted) {
+  EXPECT_EQ(Access(u"C:\\disks\\a.zel", u""), Answer(1, 0));  // creatable
+  const int32_t number = client.Mount(u"C:\\disks\\a.zel", u"E:", u"Label", u"", 0);
+  EXPECT_GT(number, 0);
+  EXPECT_EQ(Access(u"C:\\disks\\a.zel", u""), Answer(1, 0));  // now a valid plain disk
+  EXPECT_EQ(client.Status(u"E:"), 1);
+  EXPECT_EQ(client.Status(u"E:\\"), 1);
+  EXPECT_EQ(client.Status(u"F:"), 0);
+
+  const MountSlots slots = ParseMountList(client.List());
+  EXPECT_EQ(EntryText(slots['E' - 'A']), u"E: C:\\disks\\a.zel");
+  EXPECT_EQ(slots['E' - 'A'].number, number);
+
+  EXPECT_EQ(client.Unmount(u"E: C:\\disks\\a.zel"), 1);
+  EXPECT_EQ(client.Status(u"E:"), 0);
+  EXPECT_EQ(client.List(), u"");
+  EXPECT_EQ(FakeService::Instance().Requests().back(), std::string("ListSize\n\0", 10));  // no List for none
+  EXPECT_EQ(client.Unmount(u"E: C:\\disks\\a.zel"), 0);
+}
+
+TEST_F(DevServiceTest, AnEncryptedDiskNeedsItsPassphrase) {
+  ASSERT_GT(client.Mount(u"C:\\disks\\s.zel", u"G:", u"", u"open sesame", 0), 0);
+  ASSERT_EQ(client.Unmount(u"G: C:\\disks\\s.zel"), 1);
+
+  EXPECT_EQ(Access(u"C:\\disks\\s.zel", u""), Answer(0, 4));
+  EXPECT_EQ(Access(u"C:\\disks\\s.zel", u"open sesamE"), Answer(0, 4));
+  EXPECT_EQ(Access(u"C:\\disks\\s.zel", u"open sesame"), Answer(1, 0));
+  EXPECT_EQ(client.Mount(u"C:\\disks\\s.zel", u"G:", u"", u"wrong", 0), 0);
+  EXPECT_GT(client.Mount(u"C:\\disks\\s.zel", u"G:", u"", u"open sesame", 0), 0);
+
+  // The file holds a verifier, never the passphrase.
+  const std::string& bytes = machine.files[u"C:\\disks\\s.zel"];
+  EXPECT_EQ(bytes.find("open sesame"), std::string::npos);
+  const auto image = DecodeDiskImage(bytes);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_TRUE(image->encrypted);
+  EXPECT_EQ(image->iterations, CDevService::kIterations);
+}
+
+TEST_F(DevServiceTest, FilesItCannotUseAreRefusedWithTheirReason) {
+  machine.files[u"C:\\disks\\notes.txt"] = "hello";
+  machine.denied.insert(u"C:\\disks\\locked.zel");
+  machine.folders.insert(u"C:\\disks\\folder.zel");
+  EXPECT_EQ(Access(u"C:\\disks\\notes.txt", u""), Answer(0, 1));
+  EXPECT_EQ(Access(u"C:\\disks\\locked.zel", u""), Answer(0, 2));
+  EXPECT_EQ(Access(u"C:\\disks\\folder.zel", u""), Answer(0, 3));
+  EXPECT_EQ(Access(u"C:\\nowhere\\x.zel", u""), Answer(0, 3));
+  EXPECT_EQ(Access(u"", u""), Answer(0, 3));
+  EXPECT_EQ(client.Mount(u"C:\\disks\\notes.txt", u"E:", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(u"C:\\nowhere\\x.zel", u"E:", u"", u"", 0), 0);
+  EXPECT_EQ(machine.files.size(), 1u);
+}
+
+TEST_F(DevServiceTest, ADriveInUseOrADiskMountedTwiceIsRefused) {
+  EXPECT_EQ(client.Mount(u"C:\\disks\\a.zel", u"C:", u"", u"", 0), 0);  // the system's drive
+  EXPECT_EQ(client.Mount(u"C:\\disks\\a.zel", u"", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(u"C:\\disks\\a.zel", u"e:", u"", u"", 0), 0);
+  const int32_t first = client.Mount(u"C:\\disks\\a.zel", u"E:", u"", u"", 0);
+  EXPECT_GT(first, 0);
+  EXPECT_EQ(client.Mount(u"C:\\disks\\b.zel", u"E:", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(u"c:\\DISKS\\A.zel", u"F:", u"", u"", 0), 0);  // the same file again
+  EXPECT_GT(client.Mount(u"C:\\disks\\b.zel", u"F:", u"", u"", 0), first);
+}
+
+TEST_F(DevServiceTest, MalformedRequestsGetZero) {
+  const std::string bad[] = {
+      std::string(),
+      std::string("\0", 1),
+      "Status\nE:\n",                                // no NUL
+      std::string("Status\nE:\0", 10),               // last line without LF
+      std::string("Status\n\0E:\n\0", 12),           // a NUL inside
+      std::string("Status\nE:\nF:\n\0", 13),         // one argument too many
+      std::string("Mount\nC:\\disks\\x.zel\nE:\n\0", 24),  // too few
+      std::string("Format\nC:\n\0", 11),
+      std::string(CDevService::kMaxRequestBytes, 'x') + std::string("\n\0", 2),
+  };
+  for (const std::string& request : bad) EXPECT_EQ(service.Handle(request), "0") << request.substr(0, 40);
+  EXPECT_TRUE(machine.files.empty());
+}
+
+TEST_F(DevServiceTest, TheLogNeverShowsThePassphrase) {
+  const std::string request("Mount\nC:\\disks\\a.zel\nE:\nLabel\nsecret words\n0\n\0", 45);
+  const std::string line = CDevService::Describe(request, "3");
+  EXPECT_EQ(line, "Mount C:\\disks\\a.zel on E: -> 3");
+  EXPECT_EQ(line.find("secret"), std::string::npos);
+}
