@@ -1,0 +1,45 @@
+// The component server's module: its instance handle, the count of locks that keep it loaded,
+// and the critical section under which class factories come into being.
+#pragma once
+
+#include <windows.h>
+
+class CComModule {
+ public:
+  CComModule();
+  ~CComModule();
+  CComModule(const CComModule&) = delete;
+  CComModule& operator=(const CComModule&) = delete;
+
+  HRESULT Init(HINSTANCE hInstance);
+  void Term();
+  HINSTANCE GetModuleInstance() const { return m_hInstance; }
+
+  // Objects and factories are created and released on the shell's threads, so the count is
+  // changed only atomically.
+  LONG Lock() { return ::InterlockedIncrement(&m_nLockCnt); }
+  LONG Unlock() { return ::InterlockedDecrement(&m_nLockCnt); }
+  LONG GetLockCount() const { return m_nLockCnt; }
+
+  CRITICAL_SECTION& FactoryLock() { return m_csFactories; }
+
+ private:
+  HINSTANCE m_hInstance = nullptr;
+  volatile LONG m_nLockCnt = 0;
+  CRITICAL_SECTION m_csFactories;
+};
+
+// The one module of the component file that links this library.
+extern CComModule g_comModule;
+
+// Holds a critical section for the length of a scope.
+class CCriticalSectionLock {
+ public:
+  explicit CCriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) { ::EnterCriticalSection(&m_section); }
+  ~CCriticalSectionLock() { ::LeaveCriticalSection(&m_section); }
+  CCriticalSectionLock(const CCriticalSectionLock&) = delete;
+  CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
+
+ private:
+  CRITICAL_SECTION& m_section;
+};
