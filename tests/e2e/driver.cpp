@@ -348,14 +348,20 @@ std::vector<std::wstring> ComboItems(HWND dialog, int id) {
   std::vector<std::wstring> items;
   HWND combo = Control(dialog, id);
   if (!combo) return items;
+  // The program may rebuild its list between two of our messages, so an item can be longer
+  // than its length said a moment before; CB_GETLBTEXT takes no buffer size, so the buffer is
+  // sized for any item rather than for the one measured.
+  constexpr size_t kItemCapacity = 1 << 16;
+  std::wstring buffer(kItemCapacity, L'\0');
   const LRESULT count = Send(combo, CB_GETCOUNT, 0, 0, CB_ERR);
   for (LRESULT i = 0; i < count; ++i) {
     const LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, CB_ERR);
-    std::wstring item(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
-    const LRESULT copied =
-        length > 0 ? Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item[0]), CB_ERR) : 0;
-    item.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, std::max<LRESULT>(length, 0))));
-    items.push_back(item);
+    if (length < 0 || static_cast<size_t>(length) >= kItemCapacity) {
+      items.emplace_back();
+      continue;
+    }
+    const LRESULT copied = Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&buffer[0]), CB_ERR);
+    items.emplace_back(buffer.c_str(), static_cast<size_t>(std::clamp<LRESULT>(copied, 0, kItemCapacity - 1)));
   }
   return items;
 }
