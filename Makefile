@@ -1,5 +1,5 @@
 # The project's commands; each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test dist run clean bootstrap
+.PHONY: test dist run bench fuzz clean bootstrap
 
 bootstrap:
 	@scripts/bootstrap
@@ -16,6 +16,15 @@ dist: bootstrap
 # The main job.
 run: bootstrap
 	@scripts/run
+
+# Measurements against baselines taken in the same run, as one table (not part of `make test`).
+bench: bootstrap
+	@scripts/bench
+
+# Every libFuzzer target for FUZZ_SECONDS each (default 300).
+FUZZ_SECONDS ?= 300
+fuzz: bootstrap
+	@scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build dist

@@ -159,3 +159,26 @@ TEST_F(DevServiceTest, TheLogNeverShowsThePassphrase) {
   EXPECT_EQ(line, "Mount C:\\disks\\a.zel on E: -> 3");
   EXPECT_EQ(line.find("secret"), std::string::npos);
 }
+
+TEST_F(DevServiceTest, ADiskAskingForMoreKeyRoundsThanAnyOfOursIsNoDiskOfOurs) {
+  // Found by fuzzing: a file asking for billions of rounds kept the service deriving, its lock
+  // held, for hours. Whatever asks for more than the limit is refused before any derivation.
+  auto encrypted = [this](uint32_t iterations) {
+    DiskImage image;
+    image.encrypted = true;
+    image.iterations = iterations;
+    image.salt = std::string(DiskImage::kSaltBytes, 's');
+    image.verifier = machine.DeriveVerifier("pass", image.salt, iterations);
+    return EncodeDiskImage(image);
+  };
+  machine.files[u"C:\\disks\\most.zel"] = encrypted(DiskImage::kMaxIterations);
+  machine.files[u"C:\\disks\\more.zel"] = encrypted(DiskImage::kMaxIterations + 1);
+  machine.files[u"C:\\disks\\huge.zel"] = encrypted(0xFFFFFFFF);
+
+  EXPECT_EQ(Access(u"C:\\disks\\most.zel", u"pass"), Answer(1, 0));
+  EXPECT_EQ(Access(u"C:\\disks\\more.zel", u"pass"), Answer(0, 1));
+  EXPECT_EQ(Access(u"C:\\disks\\huge.zel", u""), Answer(0, 1));
+  EXPECT_EQ(client.Mount(u"C:\\disks\\huge.zel", u"E:", u"", u"pass", 0), 0);
+  EXPECT_FALSE(DecodeDiskImage(machine.files[u"C:\\disks\\more.zel"]).has_value());
+  EXPECT_TRUE(DecodeDiskImage(machine.files[u"C:\\disks\\most.zel"]).has_value());
+}

@@ -66,7 +66,7 @@ std::optional<DiskImage> DecodeDiskImage(const std::string& bytes) {
   }
   image.encrypted = (flags & kEncryptedFlag) != 0;
   if (image.encrypted) {
-    if (!reader.U32(image.iterations) || image.iterations == 0 ||
+    if (!reader.U32(image.iterations) || image.iterations == 0 || image.iterations > DiskImage::kMaxIterations ||
         !reader.Bytes(DiskImage::kSaltBytes, image.salt) || !reader.Bytes(DiskImage::kVerifierBytes, image.verifier)) {
       return std::nullopt;
     }

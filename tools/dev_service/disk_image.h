@@ -12,6 +12,9 @@ struct DiskImage {
   static constexpr uint32_t kVersion = 1;
   static constexpr size_t kSaltBytes = 16;
   static constexpr size_t kVerifierBytes = 32;
+  // The most key-derivation rounds a disk file may ask for. The service derives under its lock,
+  // so a file asking for billions would freeze every client for hours; ours ask for far fewer.
+  static constexpr uint32_t kMaxIterations = 1'000'000;
 
   std::string label;      // UTF-8
   bool encrypted = false;
