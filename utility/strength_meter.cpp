@@ -24,10 +24,10 @@ constexpr double kCap = 100;
 
 }  // namespace
 
-size_t CountClassChars(std::u16string passphrase, std::u16string classText) {
+size_t CountClassChars(std::u16string_view passphrase, std::u16string_view classText) {
   size_t count = 0;
   for (char16_t c : passphrase) {
-    if (classText.find(c) != std::u16string::npos) ++count;
+    if (classText.find(c) != std::u16string_view::npos) ++count;
   }
   return count;
 }
@@ -35,7 +35,7 @@ size_t CountClassChars(std::u16string passphrase, std::u16string classText) {
 double RatePassphrase(const std::u16string& passphrase) {
   double alphabet = 0;
   for (const char16_t* classText : kClasses) {
-    if (CountClassChars(passphrase, classText) > 0) alphabet += static_cast<double>(std::u16string(classText).size());
+    if (CountClassChars(passphrase, classText) > 0) alphabet += static_cast<double>(std::u16string_view(classText).size());
   }
   double possible = alphabet;
   for (size_t i = 1; i < passphrase.size() && std::isfinite(possible); ++i) possible *= alphabet;

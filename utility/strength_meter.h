@@ -5,9 +5,10 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // How many characters of passphrase occur in classText (repeats count each time).
-size_t CountClassChars(std::u16string passphrase, std::u16string classText);
+size_t CountClassChars(std::u16string_view passphrase, std::u16string_view classText);
 
 // The quotient D / 90: possible texts of the passphrase's length over its alphabet, divided by
 // 500, by 2 and by the seconds of a day.

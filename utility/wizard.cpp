@@ -7,6 +7,7 @@
 #include "common/unique_file_name.h"
 #include "common/unique_file_name_win32.h"
 #include "common/wide.h"
+#include "framework/system_library.h"
 #include "utility/command_line.h"
 #include "utility/message_box.h"
 #include "utility/mount_rules.h"
@@ -125,7 +126,10 @@ HRESULT StartUnmountWizard(const wchar_t* drive, int standalone) {
 
 std::wstring DefaultNewDiskPath() {
   wchar_t buffer[kMaxArgumentLength + 1] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer))) buffer[0] = L'\0';
+  static const auto getFolderPath = SystemProc<decltype(&::SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
+  if (getFolderPath == nullptr || FAILED(getFolderPath(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    buffer[0] = L'\0';
+  }
   MakeUniqueFileName(buffer, kMaxArgumentLength + 1, W(kDefaultDiskFileName));
   return buffer;
 }

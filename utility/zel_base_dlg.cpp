@@ -7,6 +7,7 @@
 
 #include "common/wide.h"
 #include "framework/dialog_impl.h"
+#include "framework/system_library.h"
 #include "utility/free_drives.h"
 #include "utility/history.h"
 #include "utility/history_store.h"
@@ -79,7 +80,8 @@ void CZelBaseDlg::OpenDrive() const {
   const std::wstring root = {m_strMountedDrive[0], L':', L'\\'};
   // The pause gives the file system of the new drive time to come up before it is shown.
   ::Sleep(kOpenDrivePauseMs);
-  ::ShellExecuteW(nullptr, L"open", root.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  static const auto shellExecute = SystemProc<decltype(&::ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+  if (shellExecute != nullptr) shellExecute(nullptr, L"open", root.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CZelBaseDlg::ShowPage(CDialogBase* target, CDialogBase* current) {
@@ -128,7 +130,8 @@ bool ChooseDiskFile(const std::wstring& initialText, std::wstring& chosenPath) {
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = W(kDiskFileExtension);
   ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLESIZING;
-  if (!::GetOpenFileNameW(&ofn)) return false;
+  static const auto getOpenFileName = SystemProc<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+  if (getOpenFileName == nullptr || !getOpenFileName(&ofn)) return false;
   chosenPath = file;
   return true;
 }
