@@ -22,6 +22,7 @@
 #include "common/wide.h"
 #include "tests/e2e/driver.h"
 #include "tests/win/shellext_host.h"
+#include "tests/win/test_paths.h"
 #include "tools/scripted_service.h"
 #include "utility/res/resource.h"
 
@@ -119,22 +120,6 @@ void RatioRow(const std::string& number, const std::string& measure, double meas
 
 // --- paths and the pipe
 
-std::wstring Beside(const wchar_t* relative) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring folder(self);
-  folder.resize(folder.find_last_of(L'\\') + 1);
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((folder + relative).c_str(), MAX_PATH, full, nullptr);
-  return full;
-}
-
-std::wstring TempPath(const wchar_t* name) {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  return std::wstring(folder) + name;
-}
-
 std::string Request(const char* text) { return std::string(text) + std::string(1, '\0'); }
 
 // The raw round trip: open, one write, one read, close; nothing converted, nothing parsed.
@@ -217,8 +202,8 @@ void MeasureStatusExchange() {
 // --- 2. One context menu per handler against one raw Status round trip
 
 void MeasureContextMenus() {
-  const std::wstring dll = Beside(L"..\\shellext\\ZelToolExt.dll");
-  const std::wstring program = Beside(L"..\\utility\\Lockvale.exe");
+  const std::wstring dll = PathBesideProgram(L"..\\shellext\\ZelToolExt.dll");
+  const std::wstring program = PathBesideProgram(L"..\\utility\\Lockvale.exe");
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   {
     // The Unmount handler's drive is a mounted disk, so that every handler shows its item.
@@ -370,8 +355,8 @@ double StartUntilVisible(const std::wstring& path, const std::function<bool(HWND
 }
 
 void MeasureStarts() {
-  const std::wstring lockvale = Beside(L"..\\utility\\Lockvale.exe");
-  const std::wstring minimal = Beside(L"minimal_dialog.exe");
+  const std::wstring lockvale = PathBesideProgram(L"..\\utility\\Lockvale.exe");
+  const std::wstring minimal = PathBesideProgram(L"minimal_dialog.exe");
   auto isStartWindow = [](HWND hwnd) {
     return Caption(hwnd) == L"Lockvale" && GetDlgItem(hwnd, IDC_CREATE) != nullptr &&
            GetDlgItem(hwnd, ID_APP_ABOUT) != nullptr;
@@ -511,13 +496,13 @@ DWORD HandleCount(HANDLE process) {
 }
 
 void MeasureServiceLoad() {
-  const std::wstring log = TempPath(L"lv-bench-dev-service.log");
-  const std::wstring missingPath = TempPath(L"lv-bench-missing.zel");
+  const std::wstring log = TempFilePath(L"lv-bench-dev-service.log");
+  const std::wstring missingPath = TempFilePath(L"lv-bench-missing.zel");
   DeleteFileW(missingPath.c_str());
   const std::u16string missing = U16Str(missingPath);
   const int total = kLoadClients * kLoadRequests;
   {
-    CServiceProcess service(Beside(L"..\\tools\\dev_service\\dev_service.exe"), log);
+    CServiceProcess service(PathBesideProgram(L"..\\tools\\dev_service\\dev_service.exe"), log);
     if (!service.WaitServing()) {
       Row("4", "dev_service under load", "-", "-", "-", "all answered, none failed",
           "DOES NOT HOLD (dev_service.exe did not serve its pipe)");

@@ -9,16 +9,12 @@
 
 #include <sstream>
 
+#include "tests/win/test_paths.h"
+
 namespace {
 
 constexpr wchar_t kHistoryKey[] = L"Software\\Halvern\\Lockvale";
 constexpr wchar_t kHistoryValue[] = L"FileHistory";
-
-std::wstring TempFolder() {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  return folder;
-}
 
 std::string Utf8(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -37,7 +33,7 @@ void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::w
 
 }  // namespace
 
-CTempFile::CTempFile(const std::wstring& name) : m_path(TempFolder() + name) {
+CTempFile::CTempFile(const std::wstring& name) : m_path(TempFilePath(name)) {
   HANDLE file = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
   WriteFile(file, "disk", 4, &written, nullptr);
@@ -123,7 +119,7 @@ CDriveLetter::~CDriveLetter() { DefineUnixDrive(m_drive[0], nullptr); }
 // A file of its own for every recorder: a program started late by an earlier test must not
 // write into this test's record.
 COpenRecorder::COpenRecorder()
-    : m_file(TempFolder() + L"lv-opened-" + std::to_wstring(GetTickCount()) + L"-" +
+    : m_file(TempFilePath(L"") + L"lv-opened-" + std::to_wstring(GetTickCount()) + L"-" +
              std::to_wstring(reinterpret_cast<uintptr_t>(this)) + L".txt") {
   const std::wstring command = L"\"" + RecorderPath() + L"\" %1";
   SetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\command", nullptr, command);
@@ -149,12 +145,4 @@ std::vector<std::string> COpenRecorder::Lines() const {
   return lines;
 }
 
-std::wstring RecorderPath() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring folder(self);
-  folder.resize(folder.find_last_of(L'\\') + 1);
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((folder + L"..\\..\\tools\\command_recorder.exe").c_str(), MAX_PATH, full, nullptr);
-  return full;
-}
+std::wstring RecorderPath() { return PathBesideProgram(L"..\\..\\tools\\command_recorder.exe"); }

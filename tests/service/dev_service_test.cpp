@@ -13,24 +13,9 @@
 #include "common/mount_list.h"
 #include "common/service_pipe.h"
 #include "common/wide.h"
+#include "tests/win/test_paths.h"
 
 namespace {
-
-std::wstring Beside(const wchar_t* relative) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring folder(self);
-  folder.resize(folder.find_last_of(L'\\') + 1);
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((folder + relative).c_str(), MAX_PATH, full, nullptr);
-  return full;
-}
-
-std::wstring TempPath(const wchar_t* name) {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  return std::wstring(folder) + name;
-}
 
 bool DriveExists(wchar_t letter) { return (GetLogicalDrives() & (1u << (letter - L'A'))) != 0; }
 
@@ -50,7 +35,7 @@ std::string RawExchange(const std::string& request) {
 class DevServiceProcess : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::wstring commandLine = L"\"" + Beside(L"..\\..\\tools\\dev_service\\dev_service.exe") + L"\"";
+    std::wstring commandLine = L"\"" + PathBesideProgram(L"..\\..\\tools\\dev_service\\dev_service.exe") + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -82,7 +67,7 @@ class DevServiceTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DevServiceTest, CreatesMountsListsAndUnmountsAnEncryptedDisk) {
-  const std::wstring path = TempPath(L"lv-service-encrypted.zel");
+  const std::wstring path = TempFilePath(L"lv-service-encrypted.zel");
   DeleteFileW(path.c_str());
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16(path), u"", reason), 1);
@@ -114,7 +99,7 @@ TEST_F(DevServiceTest, CreatesMountsListsAndUnmountsAnEncryptedDisk) {
 }
 
 TEST_F(DevServiceTest, RefusesFilesThatAreNoDisksAndDrivesInUse) {
-  const std::wstring text = TempPath(L"lv-service-notes.txt");
+  const std::wstring text = TempFilePath(L"lv-service-notes.txt");
   HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
   WriteFile(file, "notes", 5, &written, nullptr);
@@ -126,12 +111,12 @@ TEST_F(DevServiceTest, RefusesFilesThatAreNoDisksAndDrivesInUse) {
   EXPECT_EQ(client.StorageAccessible(u"C:\\no such folder\\x.zel", u"", reason), 0);
   EXPECT_EQ(reason, 3);
   EXPECT_EQ(client.Mount(U16(text), u"L:", u"", u"", 0), 0);
-  EXPECT_EQ(client.Mount(U16(TempPath(L"lv-service-c.zel")), u"C:", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(U16(TempFilePath(L"lv-service-c.zel")), u"C:", u"", u"", 0), 0);
   DeleteFileW(text.c_str());
 }
 
 TEST_F(DevServiceTest, AnswersManyClientsAtOnce) {
-  const std::u16string missing = U16Str(TempPath(L"lv-service-missing.zel"));
+  const std::u16string missing = U16Str(TempFilePath(L"lv-service-missing.zel"));
   constexpr int kClients = 16;
   constexpr int kEach = 25;
   std::atomic<int> answered{0};
@@ -156,5 +141,5 @@ TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
   EXPECT_EQ(RawExchange(std::string("Status\nE:\n\0trailing\0", 20)), std::string("0\0", 2));
   EXPECT_EQ(RawExchange(std::string(200000, 'x') + std::string("\n\0", 2)), std::string("0\0", 2));
   int32_t reason = -1;
-  EXPECT_EQ(client.StorageAccessible(U16Str(TempPath(L"lv-service-after.zel")), u"", reason), 1);
+  EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-after.zel")), u"", reason), 1);
 }

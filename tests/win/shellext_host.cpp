@@ -7,23 +7,9 @@
 #include <atomic>
 #include <sstream>
 
+#include "tests/win/test_paths.h"
+
 namespace {
-
-std::wstring BesideTheTests(const std::wstring& relative) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self);
-  path.resize(path.find_last_of(L'\\') + 1);
-  wchar_t full[MAX_PATH];
-  GetFullPathNameW((path + relative).c_str(), MAX_PATH, full, nullptr);
-  return full;
-}
-
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
 
 // The shell's file list and nothing else.
 class CFileListData final : public IDataObject {
@@ -79,7 +65,7 @@ constexpr wchar_t kOpenCommandKey[] = L"zelfile\\shell\\open\\command";
 
 }  // namespace
 
-std::wstring CShellextHost::DefaultPath() { return BesideTheTests(L"..\\..\\shellext\\ZelToolExt.dll"); }
+std::wstring CShellextHost::DefaultPath() { return PathBesideProgram(L"..\\..\\shellext\\ZelToolExt.dll"); }
 
 std::wstring CShellextHost::ModulePath() const {
   wchar_t path[MAX_PATH] = {};
@@ -181,7 +167,7 @@ COpenCommand::~COpenCommand() { DeleteTree(HKEY_CLASSES_ROOT, L"zelfile\\shell")
 
 CLaunchRecord::CLaunchRecord() {
   static std::atomic<int> serial{0};
-  m_file = TempFolder() + L"lv-shellext-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  m_file = TempFilePath(L"") + L"lv-shellext-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(++serial) + L".txt";
   DeleteFileW(m_file.c_str());
   SetEnvironmentVariableW(L"LV_RECORD_FILE", m_file.c_str());
@@ -193,7 +179,7 @@ CLaunchRecord::~CLaunchRecord() {
 }
 
 std::wstring CLaunchRecord::RecorderCommand() {
-  return L"\"" + BesideTheTests(L"..\\..\\tools\\command_recorder.exe") + L"\" \"%1\"";
+  return L"\"" + PathBesideProgram(L"..\\..\\tools\\command_recorder.exe") + L"\" \"%1\"";
 }
 
 std::vector<std::string> CLaunchRecord::WaitForLines(size_t count, DWORD timeoutMs) const {
@@ -217,7 +203,7 @@ std::vector<std::string> CLaunchRecord::WaitForLines(size_t count, DWORD timeout
 }
 
 CTempFolder::CTempFolder(const std::wstring& name, const std::vector<std::wstring>& files)
-    : m_path(TempFolder() + name) {
+    : m_path(TempFilePath(name)) {
   CreateDirectoryW(m_path.c_str(), nullptr);
   for (const std::wstring& file : files) {
     m_files.push_back(File(file));
