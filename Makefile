@@ -1,5 +1,5 @@
 # The project's commands; each does its own set-up on a fresh Debian 12 machine.
-.PHONY: test dist run bench fuzz clean bootstrap
+.PHONY: test dist run bench fuzz analyze clean bootstrap
 
 bootstrap:
 	@scripts/bootstrap
@@ -25,6 +25,10 @@ bench: bootstrap
 FUZZ_SECONDS ?= 300
 fuzz: bootstrap
 	@scripts/fuzz $(FUZZ_SECONDS)
+
+# clang-tidy and cppcheck over our sources, native and x86_64 (also a stage of `make test`).
+analyze: bootstrap
+	@scripts/analyze
 
 clean:
 	rm -rf build dist

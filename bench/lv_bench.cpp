@@ -410,6 +410,7 @@ LoadRun Load(int clients, int requests, const std::u16string& missing) {
   std::atomic<bool> late{false};
   const double deadline = NowMicroseconds() + kLoadLimitSeconds * 1e6;
   std::vector<std::thread> threads;
+  threads.reserve(static_cast<size_t>(clients));
   for (int c = 0; c < clients; ++c) {
     threads.emplace_back([&, c] {
       std::vector<double>& mine = latencies[static_cast<size_t>(c)];

@@ -13,7 +13,7 @@ HKEY RootKey(RegistryRoot root) { return root == RegistryRoot::CurrentUser ? HKE
 }  // namespace
 
 int32_t CRegistryWriter::Apply(const RegistryStep& step) {
-  const HKEY root = RootKey(step.root);
+  HKEY root = RootKey(step.root);
   const std::wstring key = WStr(step.key);
   if (step.action == RegistryStep::Action::DeleteTree) {
     const LSTATUS status = ::SHDeleteKeyW(root, key.c_str());

@@ -89,7 +89,7 @@ bool ExchangeWithDeadline(const char* request, uint32_t requestBytes, char* repl
   }
   if (pipe != INVALID_HANDLE_VALUE) ::CloseHandle(pipe);
   if (outcome == IoOutcome::Abandoned) {
-    block.release();  // still in the system's hands: never freed
+    static_cast<void>(block.release());  // still in the system's hands: never freed
   } else {
     ::CloseHandle(block->ov.hEvent);
   }

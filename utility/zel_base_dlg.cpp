@@ -66,7 +66,7 @@ void CZelBaseDlg::LoadHistory() {
   if (RemoveMissingEntries(m_history, PathExists)) SaveHistory();
 }
 
-void CZelBaseDlg::AddToHistory(std::wstring path) {
+void CZelBaseDlg::AddToHistory(const std::wstring& path) {
   AddHistoryEntry(m_history, U16Str(path));
   SaveHistory();
 }

@@ -22,7 +22,7 @@ class CZelBaseDlg {
 
   // Reads the list from the registry and drops (and forgets for good) files that are gone.
   void LoadHistory();
-  void AddToHistory(std::wstring path);
+  void AddToHistory(const std::wstring& path);
   void SaveHistory();
 
   // Whether the letter of m_strMountedDrive exists right now.

@@ -61,7 +61,8 @@ class CreateJourney : public ::testing::Test {
     if (passphrasePage == nullptr) return nullptr;
     if (!passphrase.empty()) {
       ClickCheckBox(passphrasePage, IDC_ENCRYPT);
-      if (!WaitUntil([&] { return IsControlVisible(passphrasePage, IDC_PASSPHRASE); }, kWindowTimeoutMs)) return nullptr;
+      const auto shown = [&] { return IsControlVisible(passphrasePage, IDC_PASSPHRASE); };
+      if (!WaitUntil(shown, kWindowTimeoutMs)) return nullptr;
       SetControlText(passphrasePage, IDC_PASSPHRASE, passphrase);
       SetControlText(passphrasePage, IDC_CONFIRM, passphrase);
     }

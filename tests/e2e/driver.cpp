@@ -271,7 +271,7 @@ bool CProgram::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
 bool CProgram::IsRunning() const { return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
 
 std::wstring CProgram::ProgramPath() {
-  const std::wstring chosen = EnvironmentVariable(L"LV_PROGRAM");
+  std::wstring chosen = EnvironmentVariable(L"LV_PROGRAM");
   if (!chosen.empty()) return chosen;
   const std::wstring self = ModulePath();
   const std::wstring folder = self.substr(0, self.find_last_of(L"\\/") + 1);

@@ -121,6 +121,7 @@ TEST_F(DevServiceTest, AnswersManyClientsAtOnce) {
   constexpr int kEach = 25;
   std::atomic<int> answered{0};
   std::vector<std::thread> clients;
+  clients.reserve(kClients);
   for (int c = 0; c < kClients; ++c) {
     clients.emplace_back([&] {
       CDiskServiceClient own;

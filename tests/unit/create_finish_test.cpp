@@ -58,7 +58,7 @@ class FakeFiles : public IDiskFiles {
   bool Exists(const std::u16string& path) override { return files.count(path) || folders.count(path); }
   std::u16string MoveAside(const std::u16string& path) override {
     if (folders.count(path) || stuck.count(path)) return {};
-    const std::u16string aside = path + u".aside";
+    std::u16string aside = path + u".aside";
     files.erase(path);
     files.insert(aside);
     m_journal.events.push_back("aside " + Narrow(path));

@@ -52,7 +52,7 @@ std::vector<BYTE> Utf16Bytes(const std::wstring& text) {
 std::wstring TempFile(const wchar_t* name) {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + name;
+  std::wstring path = std::wstring(folder) + name;
   CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   return path;
 }

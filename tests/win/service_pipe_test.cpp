@@ -12,9 +12,6 @@
 #include "common/disk_service_client.h"
 #include "tools/scripted_service.h"
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
 namespace {
 
 std::string Bytes(const std::string& text) { return text + std::string(1, '\0'); }
@@ -30,7 +27,7 @@ DWORD Elapsed(Fn fn) {
 class ServicePipeTest : public ::testing::Test {
  protected:
   // Starts a service that answers every request with the same reply.
-  std::unique_ptr<CScriptedService> Serve(ScriptedReply reply, DWORD maxInstances = PIPE_UNLIMITED_INSTANCES) {
+  std::unique_ptr<CScriptedService> Serve(const ScriptedReply& reply, DWORD maxInstances = PIPE_UNLIMITED_INSTANCES) {
     return ServeScript([reply](const std::string&) { return reply; }, maxInstances);
   }
   std::unique_ptr<CScriptedService> ServeScript(CScriptedService::Script script,
@@ -166,6 +163,7 @@ TEST_F(ServicePipeTest, ManyClientsAtOnceAreEachAnsweredOnTheirOwnConnection) {
   constexpr int kEach = 10;
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&wrong, t] {
       CDiskServiceClient own;

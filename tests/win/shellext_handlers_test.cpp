@@ -37,7 +37,7 @@ class ShellextHandlers : public ::testing::Test {
   }
   void TearDown() override { CoUninitialize(); }
 
-  std::unique_ptr<CScriptedService> ServeStatus(ScriptedReply reply) {
+  std::unique_ptr<CScriptedService> ServeStatus(const ScriptedReply& reply) {
     auto service = std::make_unique<CScriptedService>([reply](const std::string&) { return reply; });
     EXPECT_TRUE(service->Start());
     return service;

@@ -165,10 +165,18 @@ COpenCommand::COpenCommand(const std::wstring* command, DWORD type) {
 
 COpenCommand::~COpenCommand() { DeleteTree(HKEY_CLASSES_ROOT, L"zelfile\\shell"); }
 
-CLaunchRecord::CLaunchRecord() {
+namespace {
+
+// A record file of its own for every CLaunchRecord of this process.
+std::wstring NewRecordFile() {
   static std::atomic<int> serial{0};
-  m_file = TempFilePath(L"") + L"lv-shellext-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++serial) + L".txt";
+  return TempFilePath(L"") + L"lv-shellext-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++serial) + L".txt";
+}
+
+}  // namespace
+
+CLaunchRecord::CLaunchRecord() : m_file(NewRecordFile()) {
   DeleteFileW(m_file.c_str());
   SetEnvironmentVariableW(L"LV_RECORD_FILE", m_file.c_str());
 }

@@ -93,6 +93,7 @@ TEST_F(ShellextServer, ConcurrentFirstRequestsShareOneFactory) {
   HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::vector<IClassFactory*> factories(kThreads, nullptr);
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
       WaitForSingleObject(go, 10000);
