@@ -104,22 +104,22 @@ void CZelBaseDlg::ShowPage(CDialogBase* target, CDialogBase* current) {
   ::BringWindowToTop(target->m_hWnd);
 }
 
-void WipePasswordFields(HWND page) {
-  ::EnumChildWindows(
-      page,
-      [](HWND child, LPARAM) -> BOOL {
-        wchar_t className[8] = {};
-        ::GetClassNameW(child, className, 8);
-        if (::lstrcmpiW(className, L"Edit") != 0 || (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) == 0)
-          return TRUE;
-        // Same length first, so the control overwrites its own buffer in place; then nothing.
-        const int length = ::GetWindowTextLengthW(child);
-        if (length > 0) ::SetWindowTextW(child, std::wstring(static_cast<size_t>(length), L' ').c_str());
-        ::SetWindowTextW(child, L"");
-        return TRUE;
-      },
-      0);
+namespace {
+
+BOOL CALLBACK WipeIfPasswordField(HWND child, LPARAM) {
+  wchar_t className[8] = {};
+  ::GetClassNameW(child, className, 8);
+  if (::lstrcmpiW(className, L"Edit") != 0 || (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) == 0) return TRUE;
+  // Same length first, so the control overwrites its own buffer in place; then nothing.
+  const int length = ::GetWindowTextLengthW(child);
+  if (length > 0) ::SetWindowTextW(child, std::wstring(static_cast<size_t>(length), L' ').c_str());
+  ::SetWindowTextW(child, L"");
+  return TRUE;
 }
+
+}  // namespace
+
+void WipePasswordFields(HWND page) { ::EnumChildWindows(page, WipeIfPasswordField, 0); }
 
 void FillFreeDriveList(HWND comboBox) {
   for (const std::u16string& item : FreeDriveItems(::GetLogicalDrives())) {

@@ -226,12 +226,6 @@ TEST_F(CreateFinishTest, AnOverwrittenFileGoesOnlyOnceTheNewDiskIsMounted) {
   EXPECT_THAT(files.files, IsEmpty());
 }
 
-TEST_F(CreateFinishTest, WhatCannotBeMovedAsideIsNotOverwritten) {
-  files.folders.insert(u"D:\\folder.zel");
-  files.files.insert(u"D:\\locked.zel");
-  files.stuck.insert(u"D:\\locked.zel");
-  for (const std::u16string path : {u"D:\\folder.zel", u"D:\\locked.zel"}) {
-    FakeService::Instance().Reset();
 TEST_F(CreateFinishTest, AWizardClosedUnderABoxSendsNothingMoreAndOnlyPutsTheFileBack) {
   struct Close {
     const char16_t* atBox;
@@ -283,6 +277,12 @@ TEST_F(CreateFinishTest, AFileThatCannotGoBackIsNamedAndKept) {
   EXPECT_THAT(files.files, ElementsAre(u"D:\\disks\\new.zel.aside"));
 }
 
+TEST_F(CreateFinishTest, WhatCannotBeMovedAsideIsNotOverwritten) {
+  files.folders.insert(u"D:\\folder.zel");
+  files.files.insert(u"D:\\locked.zel");
+  files.stuck.insert(u"D:\\locked.zel");
+  for (const std::u16string path : {u"D:\\folder.zel", u"D:\\locked.zel"}) {
+    FakeService::Instance().Reset();
     journal.events.clear();
     Replies({"0"});
     EXPECT_EQ(Finish(path), 0);
