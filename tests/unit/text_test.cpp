@@ -73,7 +73,7 @@ TEST(ReadInteger, AnythingElseIsZero) {
 
 TEST(SecretText, LeavesNothingOfAShortPassphraseInItsOwnStorage) {
   // A short text lives inside the string object, where no allocator sees it go.
-  alignas(SecretText) unsigned char storage[sizeof(SecretText)];
+  alignas(SecretText) unsigned char storage[sizeof(SecretText)] = {};
   auto* secret = new (storage) SecretText(std::u16string_view(u"pw!"));
   ASSERT_EQ(*secret, u"pw!");
   secret->~SecretText();
