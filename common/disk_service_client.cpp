@@ -10,9 +10,14 @@
 
 namespace {
 
-// The keyword line, then each argument on a line of its own; every line ends in one LF.
-std::u16string RequestText(std::u16string_view keyword, std::initializer_list<std::u16string_view> args) {
-  std::u16string text(keyword);
+// The keyword line, then each argument on a line of its own; every line ends in one LF. Any
+// request may carry a passphrase, so each is built, sent and dropped in wiped buffers.
+SecretText RequestText(std::u16string_view keyword, std::initializer_list<std::u16string_view> args) {
+  size_t length = keyword.size() + 1;
+  for (std::u16string_view arg : args) length += arg.size() + 1;
+  SecretText text;
+  text.reserve(length);
+  text += keyword;
   text += u'\n';
   for (std::u16string_view arg : args) {
     text += arg;
@@ -40,8 +45,8 @@ int CDiskServiceClient::Transact(const char* request, uint32_t requestLength, ch
   return 0;
 }
 
-int32_t CDiskServiceClient::IntegerRequest(const std::u16string& requestText) {
-  const std::string request = ToUtf8(requestText);
+int32_t CDiskServiceClient::IntegerRequest(const SecretText& requestText) {
+  const SecretBytes request = ToSecretUtf8(requestText);
   char reply[kIntegerReplyCapacity];
   uint32_t replyLength = kIntegerReplyCapacity - 1;
   Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply, &replyLength);
@@ -69,7 +74,7 @@ std::u16string CDiskServiceClient::List() {
   if (size <= 0 || size > kMaxListReplySize) return {};
   const uint32_t capacity = static_cast<uint32_t>(size);
   std::vector<char> reply(capacity);
-  const std::string request = ToUtf8(RequestText(u"List", {}));
+  const SecretBytes request = ToSecretUtf8(RequestText(u"List", {}));
   uint32_t replyLength = capacity - 1;
   Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply.data(), &replyLength);
   return ReplyText(reply.data(), capacity);
@@ -77,7 +82,7 @@ std::u16string CDiskServiceClient::List() {
 
 int32_t CDiskServiceClient::StorageAccessible(std::u16string_view path, std::u16string_view passphrase,
                                               int32_t& accessReason) {
-  const std::string request = ToUtf8(RequestText(u"StorageAccessible", {path, passphrase}));
+  const SecretBytes request = ToSecretUtf8(RequestText(u"StorageAccessible", {path, passphrase}));
   char reply[kAccessReplyCapacity];
   uint32_t replyLength = kAccessReplyCapacity - 1;
   Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply, &replyLength);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/secret_text.h"
+
 // Why StorageAccessible refused a file (its second integer); any other value is a general error.
 enum AccessReason : int32_t {
   kAccessInvalidFile = 1,
@@ -37,5 +39,5 @@ class CDiskServiceClient {
   // Returns 0 on success, 1 on failure.
   int Transact(const char* request, uint32_t requestLength, char* reply, uint32_t* replyLength);
   // Sends a request whose answer is one integer and reads that integer.
-  int32_t IntegerRequest(const std::u16string& requestText);
+  int32_t IntegerRequest(const SecretText& requestText);
 };

@@ -30,7 +30,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf8(std::string& out, char32_t cp) {
+template <class String>
+void AppendUtf8(String& out, char32_t cp) {
   auto byte = [&out](char32_t b) { out.push_back(static_cast<char>(static_cast<unsigned char>(b))); };
   if (cp < 0x80) {
     byte(cp);
@@ -62,12 +63,13 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-}  // namespace
-
-std::string ToUtf8(std::u16string_view text) {
+// Sized for the longest encoding up front (three bytes per UTF-16 unit at most), so the text is
+// never moved to a larger buffer and no partial copy is left behind.
+template <class String>
+String EncodeUtf8(std::u16string_view text) {
   text = text.substr(0, text.find(u'\0'));
-  std::string out;
-  out.reserve(text.size());
+  String out;
+  out.reserve(3 * text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
@@ -80,6 +82,12 @@ std::string ToUtf8(std::u16string_view text) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view text) { return EncodeUtf8<std::string>(text); }
+
+SecretBytes ToSecretUtf8(std::u16string_view text) { return EncodeUtf8<SecretBytes>(text); }
 
 std::u16string FromUtf8(std::string_view bytes) {
   bytes = bytes.substr(0, bytes.find('\0'));

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/secret_text.h"
+
 // Pieces of text between separators. Two separators in a row give an empty piece, a separator
 // at the very end gives no empty last piece, and empty text gives no pieces at all.
 std::vector<std::u16string> SplitText(std::u16string_view text, char16_t separator);
@@ -16,6 +18,8 @@ std::u16string ToLowerAscii(std::u16string_view text);
 
 // UTF-16 to UTF-8, reading up to the first NUL. A lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+// The same, for text that carries a passphrase.
+SecretBytes ToSecretUtf8(std::u16string_view text);
 
 // UTF-8 to UTF-16, reading up to the first NUL. Malformed bytes become U+FFFD.
 std::u16string FromUtf8(std::string_view bytes);

@@ -56,6 +56,10 @@ StartAction ChooseStartAction(const StartRequest& request) {
   }
 }
 
+bool ArgumentIsPath(const StartRequest& request) {
+  return !request.help && (request.switchLetter == u'c' || request.switchLetter == u'm');
+}
+
 std::u16string HelpText(std::u16string_view programName) {
   std::u16string text(programName);
   text +=

@@ -24,6 +24,10 @@ StartRequest ReadCommandLine(std::u16string_view commandLine);
 // than cut, since a cut path names some other file.
 StartAction ChooseStartAction(const StartRequest& request);
 
+// The Create and Mount forms (a bare argument included) take a file path; the Disconnect form
+// takes a drive.
+bool ArgumentIsPath(const StartRequest& request);
+
 // The text of the help message; programName is the program's file name.
 std::u16string HelpText(std::u16string_view programName);
 

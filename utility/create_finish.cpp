@@ -13,7 +13,7 @@ std::u16string DriveOf(const std::u16string& path) {
 
 }  // namespace
 
-const MessageText* PassphraseProblem(const std::u16string& passphrase, const std::u16string& confirmation) {
+const MessageText* PassphraseProblem(std::u16string_view passphrase, std::u16string_view confirmation) {
   if (passphrase != confirmation) return &kPasswordMismatch;
   if (passphrase.empty()) return &kBlankPassword;
   return nullptr;
@@ -32,16 +32,17 @@ int FinishCreate(const CreateRequest& request, CDiskServiceClient& service, IDis
 
   std::u16string aside;
   if (files.Exists(path)) {
-    if (!view.Ask(kFileAlreadyExists)) return 0;
+    if (!view.Ask(kFileAlreadyExists) || view.WizardClosed()) return 0;
     aside = files.MoveAside(path);
     if (aside.empty()) {
       view.Ask(kCouldNotDeleteFile);
       return 0;
     }
   }
-  // Whenever Finish stops from here on, the old file goes back once the user has seen why.
+  // Whenever Finish stops from here on, the old file goes back once the user has seen why; if
+  // it cannot, the user learns where it is, and it stays there.
   auto restore = [&] {
-    if (!aside.empty()) files.Restore(aside, path);
+    if (!aside.empty() && !files.Restore(aside, path)) view.Ask(kFileKeptAside, FileKeptAsideText(aside));
   };
 
   int accessReason = 0;
@@ -50,7 +51,7 @@ int FinishCreate(const CreateRequest& request, CDiskServiceClient& service, IDis
     restore();
     return 0;
   }
-  if (accessReason == 0 && !request.passphrase.empty() && !view.Ask(kNewEncryptedDisk)) {
+  if (accessReason == 0 && !request.passphrase.empty() && (!view.Ask(kNewEncryptedDisk) || view.WizardClosed())) {
     restore();
     return 0;
   }
@@ -60,10 +61,12 @@ int FinishCreate(const CreateRequest& request, CDiskServiceClient& service, IDis
   view.DisableControls();
   if (view.RecordMountResult(path, request.drive, request.label, reply) == 0) {
     restore();
-    view.EnableControls();
+    if (!view.WizardClosed()) view.EnableControls();
     return 0;
   }
   if (!aside.empty()) files.Discard(aside);
   view.StartDriveWait(reply);
   return reply;
 }
+
+std::u16string FileKeptAsideText(const std::u16string& aside) { return kFileKeptAsideIntro + aside; }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/secret_text.h"
 #include "utility/texts.h"
 
 class CDiskServiceClient;
@@ -22,6 +23,9 @@ class ICreateFinishView {
   virtual int RecordMountResult(const std::u16string& path, const std::u16string& drive,
                                 const std::u16string& label, int reply) = 0;
   virtual void StartDriveWait(int reply) = 0;
+  // The wizard was closed while a box was open: Finish ends at once, sending nothing more and
+  // touching no page, and only puts back a file it moved aside.
+  virtual bool WizardClosed() = 0;
 
  protected:
   ~ICreateFinishView() = default;
@@ -35,8 +39,9 @@ class IDiskFiles {
   // Moves an existing file out of the way, to a free name in the same folder, and returns that
   // name; empty when it cannot go (a folder, a read-only file, a locked one, no rights).
   virtual std::u16string MoveAside(const std::u16string& path) = 0;
-  // Puts a file moved aside back at its path.
-  virtual void Restore(const std::u16string& aside, const std::u16string& path) = 0;
+  // Puts a file moved aside back at its path, over whatever stands there now; false when it
+  // cannot go back (a folder stands there, or the path is still held open).
+  virtual bool Restore(const std::u16string& aside, const std::u16string& path) = 0;
   // Removes a file moved aside for good.
   virtual void Discard(const std::u16string& aside) = 0;
 
@@ -45,19 +50,22 @@ class IDiskFiles {
 };
 
 struct CreateRequest {
-  std::u16string path;
+  std::u16string path;  // fully qualified, or empty
   std::u16string drive;
   std::u16string label;
-  std::u16string passphrase;  // empty when encryption is off
+  SecretText passphrase;  // empty when encryption is off
 };
 
 // The passphrase page's check when encryption is on: a mismatch first, then a blank passphrase;
 // null when the passphrase may be used. Its strength is never a reason to refuse it.
-const MessageText* PassphraseProblem(const std::u16string& passphrase, const std::u16string& confirmation);
+const MessageText* PassphraseProblem(std::u16string_view passphrase, std::u16string_view confirmation);
 
 // Runs Finish. An existing file is only moved aside after the user agreed to overwrite it; it
-// comes back whenever Finish stops before a disk is mounted in its place, and is removed only
-// after the service mounted the new disk. Returns the Mount reply, or 0 when Finish stopped
-// before Mount.
+// comes back whenever Finish stops before a disk is mounted in its place (and when it cannot,
+// the user is told where it is kept), and is removed only after the service mounted the new
+// disk. Returns the Mount reply, or 0 when Finish stopped before Mount.
 int FinishCreate(const CreateRequest& request, CDiskServiceClient& service, IDiskFiles& files,
                  ICreateFinishView& view);
+
+// The text of the box that tells where an old file stays when it could not be put back.
+std::u16string FileKeptAsideText(const std::u16string& aside);

@@ -34,9 +34,9 @@ std::u16string CDiskFiles::MoveAside(const std::u16string& path) {
   return {};
 }
 
-void CDiskFiles::Restore(const std::u16string& aside, const std::u16string& path) {
+bool CDiskFiles::Restore(const std::u16string& aside, const std::u16string& path) {
   // Whatever a failed attempt left at the path gives way to the user's own file.
-  ::MoveFileExW(W(aside.c_str()), W(path.c_str()), MOVEFILE_REPLACE_EXISTING);
+  return ::MoveFileExW(W(aside.c_str()), W(path.c_str()), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 void CDiskFiles::Discard(const std::u16string& aside) { ::DeleteFileW(W(aside.c_str())); }

@@ -12,6 +12,7 @@
 #include "framework/app_module.h"
 #include "framework/message_loop.h"
 #include "utility/command_line.h"
+#include "utility/full_path.h"
 #include "utility/main_dlg.h"
 #include "utility/message_box.h"
 #include "utility/wizard.h"
@@ -29,6 +30,17 @@ std::wstring ProgramFileName() {
   wchar_t path[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   return ::PathFindFileNameW(path);
+}
+
+// A path goes on fully qualified: the service, another process, has another current folder. A
+// path that only its full form makes too long is refused like any other too long path.
+void MakeArgumentFull(StartRequest& request) {
+  const std::wstring full = FullPath(WStr(request.argument));
+  if (full.size() > kMaxArgumentLength) {
+    request.argumentTooLong = true;
+  } else {
+    request.argument = U16Str(full);
+  }
 }
 
 // Opens the first window the request asks for and runs the loop while it is up; returns the
@@ -97,6 +109,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int nShowC
     if (request.help) {
       ShowMessage(kHelp, HelpText(U16(ProgramFileName())));
     } else {
+      if (ArgumentIsPath(request)) MakeArgumentFull(request);
       request.isDirectory = !request.argument.empty() && ::PathIsDirectoryW(W(request.argument.c_str()));
       exitCode = RunFirstWindow(request, nShowCmd);
     }

@@ -3,6 +3,7 @@
 
 #include "framework/app_module.h"
 #include "framework/window_placement.h"
+#include "utility/page_flow.h"
 #include "utility/wizard.h"
 
 namespace {
@@ -103,7 +104,7 @@ void CMainDlg::OnCommand(WORD id) {
     case IDOK:
     case IDCANCEL:
       DestroyWindow();
-      ::PostQuitMessage(id);
+      EndProgram(id);  // once no box of a wizard beside it is open any more
       break;
     default:
       break;

@@ -32,7 +32,7 @@ size_t CountClassChars(std::u16string_view passphrase, std::u16string_view class
   return count;
 }
 
-double RatePassphrase(const std::u16string& passphrase) {
+double RatePassphrase(std::u16string_view passphrase) {
   double alphabet = 0;
   for (const char16_t* classText : kClasses) {
     if (CountClassChars(passphrase, classText) > 0) alphabet += static_cast<double>(std::u16string_view(classText).size());
@@ -43,7 +43,7 @@ double RatePassphrase(const std::u16string& passphrase) {
   return perDay / kReference;
 }
 
-double ScorePassphrase(const std::u16string& passphrase) {
+double ScorePassphrase(std::u16string_view passphrase) {
   const double points = RatePassphrase(passphrase) * kScale;
   // Anything from 100 up, however large or infinite, saturates; below it rounding is exact.
   double score = points < kCap ? std::floor(points + 0.5) : kCap;

@@ -12,11 +12,11 @@ size_t CountClassChars(std::u16string_view passphrase, std::u16string_view class
 
 // The quotient D / 90: possible texts of the passphrase's length over its alphabet, divided by
 // 500, by 2 and by the seconds of a day.
-double RatePassphrase(const std::u16string& passphrase);
+double RatePassphrase(std::u16string_view passphrase);
 
 // The score from 0 to 100: the rating in points, rounded, plus 5 points per character when that
 // is more, at most 100.
-double ScorePassphrase(const std::u16string& passphrase);
+double ScorePassphrase(std::u16string_view passphrase);
 
 // "Very Secure" above 95, "Secure" above 75, "Mediocre" above 50, otherwise "Insecure".
 const char16_t* RatingWord(double score);

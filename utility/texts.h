@@ -49,6 +49,10 @@ inline constexpr MessageText kFileAlreadyExists{
 inline constexpr MessageText kCouldNotDeleteFile{
     u"Could Not Delete File", u"The file could not be deleted.\nPlease choose a different filename.",
     MessageIcon::Warning, false};
+// An existing file moved aside for a new disk that could not be put back: the text is
+// kFileKeptAsideIntro followed by the name it is kept under.
+inline constexpr MessageText kFileKeptAside{u"File Kept Aside", nullptr, MessageIcon::Warning, false};
+inline constexpr char16_t kFileKeptAsideIntro[] = u"The existing file could not be put back.\nIt is kept as:\n";
 inline constexpr MessageText kNewEncryptedDisk{u"A new, encrypted Virtual Disk will be created.",
                                                u"Be careful to remember its password for future use!",
                                                MessageIcon::Warning, true};

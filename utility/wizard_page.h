@@ -5,6 +5,8 @@
 //   void OnInitPage();                   its own initialisation (controls attached here)
 //   BOOL OnCommand(WORD id, WORD code);  its commands other than Cancel
 //   template <class F> void ForEachLink(F f);  f(link) for each link to another page
+// Next/Finish, Back and Browse run as page flows (RunFlow): a handler that waits for the user in
+// a message box keeps its page object alive, and after each box it checks WizardClosed().
 #pragma once
 
 #include <windows.h>
@@ -18,6 +20,8 @@
 #include "framework/dialog_impl.h"
 #include "framework/message_loop.h"
 #include "framework/window_placement.h"
+#include "utility/page_flow.h"
+#include "utility/res/resource.h"
 #include "utility/zel_base_dlg.h"
 
 template <class T>
@@ -39,8 +43,10 @@ class CWizardPage : public CDialogImpl<T>,
   }
 
   // Closes the whole wizard; a standalone wizard also ends the program with code as its exit
-  // code. Any code does, negative ones included: the whole wizard always goes.
+  // code (once no box is open any more). Any code does, negative ones included: the whole wizard
+  // always goes. A wizard that is already closed stays as it is.
   void CloseWizard(int code) {
+    if (WizardClosed()) return;
     static_cast<T*>(this)->ForEachLink([](auto*& page) {
       if (page != nullptr) {
         page->ClosePage();
@@ -48,12 +54,33 @@ class CWizardPage : public CDialogImpl<T>,
       }
     });
     const bool standalone = m_bStandalone != 0;
-    this->DestroyWindow();  // the page is deleted from here on
-    if (standalone) ::PostQuitMessage(code);
+    this->DestroyWindow();  // the page is deleted from here on, unless a flow still runs in it
+    if (standalone) EndProgram(code);
   }
 
   // Closes only this page's window.
-  void ClosePage() { this->DestroyWindow(); }
+  void ClosePage() {
+    if (!WizardClosed()) this->DestroyWindow();
+  }
+
+  // Whether the page's window, and so its whole wizard, is gone: after a message box a flow
+  // asks this before it sends, writes or moves anything more.
+  bool WizardClosed() const { return this->m_hWnd == nullptr; }
+
+  // Runs handler as the page's flow. While it waits for the user, a second click on the page's
+  // buttons is ignored rather than run inside it, and the page object outlives its window until
+  // the handler has returned. False when a flow of this page was already running.
+  template <class F>
+  bool RunFlow(F handler) {
+    if (m_bFlowRunning) return false;
+    m_bFlowRunning = true;
+    EnterPageFlow();
+    handler();
+    m_bFlowRunning = false;
+    if (m_bDeletePending) delete this;
+    LeavePageFlow();
+    return true;
+  }
 
   BOOL PreTranslateMessage(MSG* pMsg) override { return ::IsDialogMessageW(this->m_hWnd, pMsg); }
   BOOL OnIdle() override { return FALSE; }
@@ -69,13 +96,21 @@ class CWizardPage : public CDialogImpl<T>,
           loop->RemoveMessageFilter(this);
           loop->RemoveIdleHandler(this);
         }
+        WipePasswordFields(this->m_hWnd);
         return FALSE;
-      case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) {
+      case WM_COMMAND: {
+        const WORD id = LOWORD(wParam);
+        const WORD code = HIWORD(wParam);
+        if (id == IDCANCEL) {
           CloseWizard(IDCANCEL);
           return TRUE;
         }
-        return static_cast<T*>(this)->OnCommand(LOWORD(wParam), HIWORD(wParam));
+        if (id == IDOK || id == IDC_BACK || id == IDC_BROWSE) {
+          RunFlow([this, id, code] { static_cast<T*>(this)->OnCommand(id, code); });
+          return TRUE;  // the page may be gone by now
+        }
+        return static_cast<T*>(this)->OnCommand(id, code);
+      }
       case WM_TIMER:
         OnDriveWaitTick(wParam);
         return TRUE;
@@ -87,20 +122,24 @@ class CWizardPage : public CDialogImpl<T>,
   void OnFinalMessage(HWND) override {
     if (m_hHeadingFont != nullptr) ::DeleteObject(m_hHeadingFont);
     m_hHeadingFont = nullptr;
-    if (m_bOwnedByWindow) delete this;
+    if (!m_bOwnedByWindow) return;
+    if (m_bFlowRunning) {
+      m_bDeletePending = true;  // RunFlow deletes the page once its handler has returned
+    } else {
+      delete this;
+    }
   }
 
   // Sends Mount and, once it has returned, disables the page's controls; a nonzero reply is
   // recorded and starts the wait for the new drive. After a reply of 0 (the "Failed to mount"
   // box is shown) the controls come back, so the user can try another drive or go back.
   void MountAndWait(CDiskServiceClient& service, const std::wstring& path, const std::wstring& drive,
-                    const std::wstring& label, const std::wstring& passphrase,
-                    std::initializer_list<HWND> controls) {
-    const int reply = service.Mount(U16(path), U16(drive), U16(label), U16(passphrase), 0);
+                    const std::wstring& label, std::u16string_view passphrase, std::initializer_list<HWND> controls) {
+    const int reply = service.Mount(U16(path), U16(drive), U16(label), passphrase, 0);
     for (HWND control : controls) ::EnableWindow(control, FALSE);
     if (RecordMountResult(path, drive, label, reply) != 0) {
       StartDriveWait(reply);
-    } else {
+    } else if (!WizardClosed()) {
       for (HWND control : controls) ::EnableWindow(control, TRUE);
     }
   }
@@ -108,6 +147,7 @@ class CWizardPage : public CDialogImpl<T>,
   // After a nonzero Mount reply: poll once a second, for at most ten ticks, for the new drive.
   // The reply is the timer's identifier and, in the end, the wizard's closing code.
   void StartDriveWait(int reply) {
+    if (WizardClosed()) return;
     m_nTicksLeft = kDriveWaitTicks;
     m_nTimerId = ::SetTimer(this->m_hWnd, static_cast<UINT_PTR>(reply), kDriveWaitPeriodMs, nullptr);
   }
@@ -146,6 +186,8 @@ class CWizardPage : public CDialogImpl<T>,
 
   HFONT m_hHeadingFont = nullptr;
   bool m_bOwnedByWindow = false;
+  bool m_bFlowRunning = false;
+  bool m_bDeletePending = false;
 };
 
 // Creates a page of type Page, hidden; null when its window cannot be created.

@@ -37,6 +37,14 @@ std::wstring CZelBaseDlg::GetControlText(HWND control) {
   return text;
 }
 
+SecretText CZelBaseDlg::GetSecretText(HWND control) {
+  const int length = ::GetWindowTextLengthW(control);
+  SecretText text(static_cast<size_t>(length) + 1, u'\0');
+  const int got = ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(&text[0]), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
 std::wstring CZelBaseDlg::GetSelectedItemText(HWND comboBox) {
   const LRESULT index = ::SendMessageW(comboBox, CB_GETCURSEL, 0, 0);
   if (index == CB_ERR) return {};
@@ -95,6 +103,23 @@ void CZelBaseDlg::ShowPage(CDialogBase* target, CDialogBase* current) {
   ::ShowWindow(target->m_hWnd, SW_SHOW);
   ::BringWindowToTop(target->m_hWnd);
 }
+
+namespace {
+
+BOOL CALLBACK WipeIfPasswordField(HWND child, LPARAM) {
+  wchar_t className[8] = {};
+  ::GetClassNameW(child, className, 8);
+  if (::lstrcmpiW(className, L"Edit") != 0 || (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) == 0) return TRUE;
+  // Same length first, so the control overwrites its own buffer in place; then nothing.
+  const int length = ::GetWindowTextLengthW(child);
+  if (length > 0) ::SetWindowTextW(child, std::wstring(static_cast<size_t>(length), L' ').c_str());
+  ::SetWindowTextW(child, L"");
+  return TRUE;
+}
+
+}  // namespace
+
+void WipePasswordFields(HWND page) { ::EnumChildWindows(page, WipeIfPasswordField, 0); }
 
 void FillFreeDriveList(HWND comboBox) {
   for (const std::u16string& item : FreeDriveItems(::GetLogicalDrives())) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/secret_text.h"
+
 class CDialogBase;
 
 class CZelBaseDlg {
@@ -14,6 +16,8 @@ class CZelBaseDlg {
   explicit CZelBaseDlg(int bStandalone) : m_bStandalone(bStandalone) {}
 
   static std::wstring GetControlText(HWND control);
+  // The same for a passphrase field: the copy is wiped when it ends.
+  static SecretText GetSecretText(HWND control);
   // The selected item's text; empty when nothing is selected.
   static std::wstring GetSelectedItemText(HWND comboBox);
 
@@ -41,6 +45,9 @@ class CZelBaseDlg {
   std::vector<std::u16string> m_history;
 };
 
+// Overwrites the text of the page's password fields before their window goes, so the edit
+// controls do not leave a passphrase behind in freed memory.
+void WipePasswordFields(HWND page);
 // Offers the free drive letters from E: on and selects the first.
 void FillFreeDriveList(HWND comboBox);
 // Gives the page's heading (204) the wizard's heading font; the page deletes the returned font

@@ -336,3 +336,104 @@ TEST_F(CreateJourney, GoingBackCarriesTheNewLocationAndLabelForward) {
   EXPECT_THAT(Requests(), ElementsAre(Request("StorageAccessible\n\\\\server\\share\\second.zel\n\n"),
                                       Request("Mount\n\\\\server\\share\\second.zel\nE:\nSecond\n\n0\n")));
 }
+
+TEST_F(CreateJourney, AWizardClosedUnderItsBoxLeavesTheDiskAndTheProgramAlone) {
+  CTempFile existing(L"lv-closed-under-box.zel");
+  Serve(Answers("0", "1\n0", "5"));
+  ASSERT_TRUE(program.Start(L""));
+  HWND start = WaitFor(program, IsStartWindow);
+  ASSERT_NE(start, nullptr);
+  Click(start, IDC_CREATE);
+  HWND location = WaitFor(program, IsCreatePathPage);
+  ASSERT_NE(location, nullptr);
+  SetControlText(location, IDC_LOCATION, existing.Path());
+  Click(location, IDOK);
+  HWND passphrasePage = WaitFor(program, IsCreatePassphrasePage);
+  ASSERT_NE(passphrasePage, nullptr);
+  Click(passphrasePage, IDOK);
+  HWND drivePage = WaitFor(program, IsCreateDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+
+  // The pages stay usable under the box: the user cancels the wizard, then agrees to overwrite.
+  Click(drivePage, IDOK);
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_EQ(box.caption, L"File Already Exists");
+  Click(drivePage, IDCANCEL);
+  ASSERT_TRUE(WaitGone(drivePage));
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+
+  // The start window still answers, and whatever the closed flow might still have sent would
+  // have come before what the next click asks for.
+  Click(start, IDC_DISCONNECT);
+  HWND unmountPage = WaitFor(program, IsUnmountPage);
+  ASSERT_NE(unmountPage, nullptr);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("ListSize\n")));
+  EXPECT_EQ(ReadFileText(existing.Path()), "disk");
+  EXPECT_TRUE(NoMessageBox(program.Pid()));
+  Click(unmountPage, IDCANCEL);
+  Click(start, IDCANCEL);
+  EXPECT_EQ(ExitCodeOf(program), 2);
+}
+
+TEST_F(CreateJourney, ASecondFinishWhileTheFirstAsksRunsNothing) {
+  Serve(Answers("0", "1\n0", "7"));
+  HWND drivePage = WalkToDrivePage(L"C:\\twice.zel", L"", L"pw");
+  ASSERT_NE(drivePage, nullptr);
+  CDriveLetter newDrive(L'E');
+  Click(drivePage, IDOK);
+  Click(drivePage, IDOK);  // handled while the first click's box is open
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_EQ(box.caption, L"A new, encrypted Virtual Disk will be created.");
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EXPECT_EQ(ExitCodeOf(program), 7);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("StorageAccessible\nC:\\twice.zel\npw\n"),
+                                      Request("Mount\nC:\\twice.zel\nE:\n\npw\n0\n")));
+}
+
+TEST_F(CreateJourney, ATypedRelativeLocationGoesOutInFullAndAFullOneAsTyped) {
+  CTempFile folder(L"lv-unused");
+  CCurrentFolder current(folder.Path().substr(0, folder.Path().rfind(L'\\') + 1));
+  Serve(Answers("0", "0\n1", "0"));
+  const std::wstring full = current.Inside(L"lv-relative.zel");
+  for (const std::wstring& typed : {std::wstring(L"lv-relative.zel"), std::wstring(L"C:\\dir/sub\\..\\odd.zel")}) {
+    HWND drivePage = WalkToDrivePage(typed);
+    ASSERT_NE(drivePage, nullptr);
+    EXPECT_EQ(FinishAndAnswer(drivePage, IDOK).caption, L"Invalid File");
+    Click(drivePage, IDCANCEL);
+    EXPECT_EQ(ExitCodeOf(program), 2);
+  }
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\n" + Utf8(full.substr(0, 2)) + "\n"),
+                                      Request("StorageAccessible\n" + Utf8(full) + "\n\n"), Request("Status\nC:\n"),
+                                      Request("StorageAccessible\nC:\\dir/sub\\..\\odd.zel\n\n")));
+}
+
+TEST_F(CreateJourney, AnOldDiskThatCannotGoBackIsNamedAndKept) {
+  CTempFile existing(L"lv-kept-aside.zel");
+  const std::wstring aside = existing.Path() + L".replaced-1";
+  // The service fails after leaving a folder where the old disk stood.
+  Serve([&](const std::string& request) {
+    const std::string keyword = request.substr(0, request.find('\n'));
+    if (keyword == "StorageAccessible") return ScriptedReply::Text("1\n0");
+    if (keyword == "Mount") CreateDirectoryW(existing.Path().c_str(), nullptr);
+    return ScriptedReply::Text("0");
+  });
+  HWND drivePage = WalkToDrivePage(existing.Path());
+  ASSERT_NE(drivePage, nullptr);
+  EXPECT_EQ(FinishAndAnswer(drivePage, IDOK).caption, L"File Already Exists");
+  MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  EXPECT_EQ(box.caption, L"Failed to mount");
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  EXPECT_EQ(box.caption, L"File Kept Aside");
+  EXPECT_EQ(box.text, L"The existing file could not be put back.\nIt is kept as:\n" + aside);
+  EXPECT_EQ(box.icon, MB_ICONWARNING);
+  EXPECT_FALSE(box.hasCancel);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
+  EXPECT_EQ(ReadFileText(aside), "disk");
+  Click(drivePage, IDCANCEL);
+  EXPECT_EQ(ExitCodeOf(program), 2);
+  EXPECT_EQ(ReadFileText(aside), "disk");
+  RemoveDirectoryW(existing.Path().c_str());
+  DeleteFileW(aside.c_str());
+}

@@ -44,7 +44,25 @@ CTempFile::~CTempFile() { DeleteFileW(m_path.c_str()); }
 
 std::string CTempFile::PathUtf8() const { return Utf8(m_path); }
 
+CCurrentFolder::CCurrentFolder(const std::wstring& folder) {
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  m_previous = previous;
+  SetCurrentDirectoryW(folder.c_str());
+}
+
+CCurrentFolder::~CCurrentFolder() { SetCurrentDirectoryW(m_previous.c_str()); }
+
+std::wstring CCurrentFolder::Inside(const std::wstring& name) const {
+  wchar_t current[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  std::wstring path = current;
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path + name;
+}
+
 void SetHistoryValue(const std::wstring& text) { SetString(HKEY_CURRENT_USER, kHistoryKey, kHistoryValue, text); }
+
 
 std::wstring HistoryValue() {
   wchar_t buffer[4096] = {};

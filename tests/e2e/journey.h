@@ -25,6 +25,20 @@ class CTempFile {
   std::wstring m_path;
 };
 
+// The test's current folder, which a started program inherits, is folder while the object lives.
+class CCurrentFolder {
+ public:
+  explicit CCurrentFolder(const std::wstring& folder);
+  ~CCurrentFolder();
+  CCurrentFolder(const CCurrentFolder&) = delete;
+  CCurrentFolder& operator=(const CCurrentFolder&) = delete;
+  // name in the current folder, as the program makes a relative name absolute.
+  std::wstring Inside(const std::wstring& name) const;
+
+ private:
+  std::wstring m_previous;
+};
+
 // The recent-file value in the registry, raw.
 void SetHistoryValue(const std::wstring& text);
 std::wstring HistoryValue();

@@ -331,3 +331,17 @@ TEST_F(MountJourney, ADriveThatNeverAppearsEndsTheWaitAtTheEleventhTick) {
   EXPECT_LT(elapsed, 14000u);
   EXPECT_THAT(opened.Lines(), IsEmpty());
 }
+
+TEST_F(MountJourney, ARelativePathOnTheCommandLineGoesOutInFull) {
+  CTempFile disk(L"lv-relative-mount.zel");
+  CCurrentFolder current(disk.Path().substr(0, disk.Path().rfind(L'\\') + 1));
+  Serve(CScriptedService::ByKeyword({{"StorageAccessible", ScriptedReply::Text("1\n0")}}));
+  ASSERT_TRUE(Start(L"/m lv-relative-mount.zel"));
+  HWND drivePage = WaitFor(program, IsMountDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+  const std::wstring full = current.Inside(L"lv-relative-mount.zel");
+  EXPECT_EQ(ControlText(drivePage, IDC_LOCATION), full);
+  EXPECT_THAT(Requests(), ElementsAre(Probe(std::string(full.begin(), full.end()))));
+  Click(drivePage, IDCANCEL);
+  EXPECT_EQ(ExitCodeOf(program), 2);
+}

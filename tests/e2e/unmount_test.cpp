@@ -166,3 +166,44 @@ TEST_F(UnmountJourney, WithoutAServiceNothingIsMounted) {
   EXPECT_EQ(ControlText(page, IDC_MOUNTED_ENTRY), L"E: (Not currently mounted)");
   EXPECT_FALSE(IsControlEnabled(page, IDOK));
 }
+
+TEST_F(UnmountJourney, APageClosedUnderItsConfirmationUnmountsNothing) {
+  CMountedDisks disks({{'E', "C:\\disks\\e.zel"}});
+  Serve(disks.Script());
+
+  // Beside the start window: the page goes, the program stays, and the page opens again.
+  ASSERT_TRUE(program.Start(L""));
+  HWND start = WaitFor(program, IsStartWindow);
+  ASSERT_NE(start, nullptr);
+  Click(start, IDC_DISCONNECT);
+  HWND page = WaitFor(program, IsUnmountPage);
+  ASSERT_NE(page, nullptr);
+  Click(page, IDOK);
+  MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  Click(page, IDCANCEL);
+  ASSERT_TRUE(WaitGone(page));
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  Click(start, IDC_DISCONNECT);
+  page = WaitFor(program, IsUnmountPage);
+  ASSERT_NE(page, nullptr);
+  EXPECT_THAT(ComboItems(page, IDC_DRIVE), ElementsAre(L"E: C:\\disks\\e.zel"));
+  Click(page, IDCANCEL);
+  Click(start, IDCANCEL);
+  EXPECT_EQ(ExitCodeOf(program), 2);
+
+  // Alone: the program waits for the box, then ends with the close's code.
+  ASSERT_TRUE(program.Start(L"/u e"));
+  page = WaitFor(program, IsUnmountPage);
+  ASSERT_NE(page, nullptr);
+  Click(page, IDOK);
+  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  Click(page, IDCANCEL);
+  ASSERT_TRUE(WaitGone(page));
+  EXPECT_TRUE(program.IsRunning());
+  EXPECT_TRUE(IsWindowVisible(box.hwnd));
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EXPECT_EQ(ExitCodeOf(program), 2);
+  for (const std::string& request : Requests()) EXPECT_NE(request.rfind("Unmount", 0), 0u) << request;
+}

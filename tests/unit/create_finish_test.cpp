@@ -34,6 +34,7 @@ class FakeView : public ICreateFinishView {
 
   bool Ask(const MessageText& message, std::u16string_view text) override {
     m_journal.events.push_back("box " + Narrow(message.caption) + (text.empty() ? "" : ": " + Narrow(text)));
+    if (message.caption == closeAtBox) closed = true;
     return answers.count(message.caption) ? answers[message.caption] : true;
   }
   void AddToHistory(const std::u16string& path) override { m_journal.events.push_back("history " + Narrow(path)); }
@@ -44,8 +45,11 @@ class FakeView : public ICreateFinishView {
     return reply;
   }
   void StartDriveWait(int reply) override { m_journal.events.push_back("wait " + std::to_string(reply)); }
+  bool WizardClosed() override { return closed; }
 
   std::map<const char16_t*, bool> answers;  // by caption; OK unless set
+  const char16_t* closeAtBox = nullptr;     // the user closes the wizard while this box is open
+  bool closed = false;
 
  private:
   Journal& m_journal;
@@ -61,13 +65,16 @@ class FakeFiles : public IDiskFiles {
     std::u16string aside = path + u".aside";
     files.erase(path);
     files.insert(aside);
+    if (folderAppearsAtPath) folders.insert(path);
     m_journal.events.push_back("aside " + Narrow(path));
     return aside;
   }
-  void Restore(const std::u16string& aside, const std::u16string& path) override {
+  bool Restore(const std::u16string& aside, const std::u16string& path) override {
+    if (folders.count(path)) return false;
     files.erase(aside);
     files.insert(path);
     m_journal.events.push_back("restore " + Narrow(path));
+    return true;
   }
   void Discard(const std::u16string& aside) override {
     files.erase(aside);
@@ -76,7 +83,8 @@ class FakeFiles : public IDiskFiles {
 
   std::set<std::u16string> files;
   std::set<std::u16string> folders;
-  std::set<std::u16string> stuck;  // read-only or locked: cannot be moved
+  std::set<std::u16string> stuck;    // read-only or locked: cannot be moved
+  bool folderAppearsAtPath = false;  // something takes the path once its file has moved aside
 
  private:
   Journal& m_journal;
@@ -85,7 +93,7 @@ class FakeFiles : public IDiskFiles {
 class CreateFinishTest : public ::testing::Test {
  protected:
   int Finish(const std::u16string& path, const std::u16string& passphrase = u"") {
-    return FinishCreate({path, u"F:", u"Label", passphrase}, client, files, view);
+    return FinishCreate({path, u"F:", u"Label", SecretText(passphrase)}, client, files, view);
   }
   std::vector<std::string> Requests() const { return FakeService::Instance().Requests(); }
   void Replies(std::initializer_list<const char*> texts) {
@@ -216,6 +224,57 @@ TEST_F(CreateFinishTest, AnOverwrittenFileGoesOnlyOnceTheNewDiskIsMounted) {
                                           "history D:\\disks\\new.zel", "disable",
                                           "discard D:\\disks\\new.zel.aside", "wait 4"));
   EXPECT_THAT(files.files, IsEmpty());
+}
+
+TEST_F(CreateFinishTest, AWizardClosedUnderABoxSendsNothingMoreAndOnlyPutsTheFileBack) {
+  struct Close {
+    const char16_t* atBox;
+    std::vector<const char*> replies;
+    std::u16string passphrase;
+    std::vector<std::string> events;
+    size_t requests;
+  };
+  const Close closes[] = {
+      {kFileAlreadyExists.caption, {"0"}, u"", {"box File Already Exists"}, 1},
+      {kNewEncryptedDisk.caption,
+       {"0", "1\n0"},
+       u"pw",
+       {"box File Already Exists", "aside D:\\disks\\new.zel", "box A new, encrypted Virtual Disk will be created.",
+        "restore D:\\disks\\new.zel"},
+       2},
+      {kFailedToMount.caption,
+       {"0", "1\n0", "0"},
+       u"",
+       {"box File Already Exists", "aside D:\\disks\\new.zel", "history D:\\disks\\new.zel", "disable",
+        "box Failed to mount: D:\\disks\\new.zel", "restore D:\\disks\\new.zel"},
+       3},
+  };
+  for (const Close& close : closes) {
+    FakeService::Instance().Reset();
+    journal.events.clear();
+    files.files = {kPath};
+    view.closed = false;
+    view.closeAtBox = close.atBox;
+    for (const char* reply : close.replies) FakeService::Instance().QueueText(reply);
+    EXPECT_EQ(Finish(kPath, close.passphrase), 0);
+    EXPECT_EQ(journal.events, close.events);
+    EXPECT_EQ(Requests().size(), close.requests);
+    EXPECT_THAT(files.files, ElementsAre(kPath));
+  }
+}
+
+TEST_F(CreateFinishTest, AFileThatCannotGoBackIsNamedAndKept) {
+  files.files.insert(kPath);
+  files.folderAppearsAtPath = true;  // the failed attempt leaves a folder where the file was
+  Replies({"0", "1\n0", "0"});
+  EXPECT_EQ(Finish(kPath), 0);
+  EXPECT_THAT(journal.events,
+              ElementsAre("box File Already Exists", "aside D:\\disks\\new.zel", "history D:\\disks\\new.zel",
+                          "disable", "box Failed to mount: D:\\disks\\new.zel",
+                          "box File Kept Aside: The existing file could not be put back.\nIt is kept as:\n"
+                          "D:\\disks\\new.zel.aside",
+                          "enable"));
+  EXPECT_THAT(files.files, ElementsAre(u"D:\\disks\\new.zel.aside"));
 }
 
 TEST_F(CreateFinishTest, WhatCannotBeMovedAsideIsNotOverwritten) {

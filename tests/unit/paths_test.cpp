@@ -4,8 +4,10 @@
 
 #include <set>
 
+#include "common/text.h"
 #include "common/unique_file_name.h"
 #include "utility/free_drives.h"
+#include "utility/full_path.h"
 #include "utility/unmount_rules.h"
 
 using ::testing::ElementsAre;
@@ -72,4 +74,15 @@ TEST(FixedDrive, FirstCharacterDecides) {
   EXPECT_EQ(FixedDriveOf(u":E"), u"");
   EXPECT_EQ(FixedDriveOf(u"\u00E9"), u"");
   EXPECT_EQ(FixedDriveOf(u""), u"");
+}
+
+TEST(FullPath, OnlyDriveAndNetworkPathsAreFullyQualified) {
+  for (const char16_t* full : {u"C:\\disk.zel", u"c:/disks/a.zel", u"C:\\dir/sub\\..\\a.zel",
+                               u"\\\\server\\share\\a.zel", u"//server/share/a.zel", u"\\\\?\\C:\\a.zel"}) {
+    EXPECT_TRUE(IsFullyQualifiedPath(full)) << ToUtf8(full);
+  }
+  for (const char16_t* partial :
+       {u"disk.zel", u"..\\disk.zel", u"C:disk.zel", u"C:", u"\\disks\\a.zel", u"/disks/a.zel", u"", u"1:\\a.zel"}) {
+    EXPECT_FALSE(IsFullyQualifiedPath(partial)) << ToUtf8(partial);
+  }
 }

@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <new>
+
+#include "common/secret_text.h"
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -65,4 +69,17 @@ TEST(ReadInteger, AnythingElseIsZero) {
   EXPECT_EQ(ReadInteger(u"2147483648"), 0);
   EXPECT_EQ(ReadInteger(u"-2147483649"), 0);
   EXPECT_EQ(ReadInteger(u"99999999999999999999"), 0);
+}
+
+TEST(SecretText, LeavesNothingOfAShortPassphraseInItsOwnStorage) {
+  // A short text lives inside the string object, where no allocator sees it go.
+  alignas(SecretText) unsigned char storage[sizeof(SecretText)] = {};
+  auto* secret = new (storage) SecretText(std::u16string_view(u"pw!"));
+  ASSERT_EQ(*secret, u"pw!");
+  secret->~SecretText();
+  for (size_t i = 0; i + 2 < sizeof storage; ++i) {
+    EXPECT_FALSE(storage[i] == 'p' && storage[i + 1] == 0 && storage[i + 2] == 'w') << "at " << i;
+  }
+  const SecretBytes wire = ToSecretUtf8(u"caf\u00E9");
+  EXPECT_EQ(std::string(wire.data(), wire.size()), "caf\xC3\xA9");
 }

@@ -6,6 +6,7 @@
 #include "common/wide.h"
 #include "utility/create_finish.h"
 #include "utility/disk_files.h"
+#include "utility/full_path.h"
 #include "utility/message_box.h"
 #include "utility/strength_meter.h"
 
@@ -21,7 +22,9 @@ BOOL CCreatePathDlg::OnCommand(WORD id, WORD) {
   switch (id) {
     case IDC_BROWSE: {
       std::wstring chosen;
-      if (ChooseDiskFile(GetControlText(m_ctlLocation), chosen)) ::SetWindowTextW(m_ctlLocation, chosen.c_str());
+      if (ChooseDiskFile(GetControlText(m_ctlLocation), chosen) && !WizardClosed()) {
+        ::SetWindowTextW(m_ctlLocation, chosen.c_str());
+      }
       return TRUE;
     }
     case IDOK:
@@ -62,8 +65,8 @@ void CCreatePwdDlg::ShowMeter(bool show) {
   ::ShowWindow(m_ctlStrengthBar, show ? SW_SHOW : SW_HIDE);
 }
 
-void CCreatePwdDlg::UpdateStrengthMeter(const std::wstring& passphrase) {
-  const double score = ScorePassphrase(U16Str(passphrase));
+void CCreatePwdDlg::UpdateStrengthMeter(std::u16string_view passphrase) {
+  const double score = ScorePassphrase(passphrase);
   ::SendMessageW(m_ctlStrengthBar, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(score)), 0);
   ::ShowWindow(m_ctlStrengthText, SW_HIDE);
   ::SetWindowTextW(m_ctlStrengthText, W(RatingWord(score)));
@@ -71,7 +74,7 @@ void CCreatePwdDlg::UpdateStrengthMeter(const std::wstring& passphrase) {
 }
 
 void CCreatePwdDlg::OnPassphraseChanged() {
-  const std::wstring passphrase = GetControlText(m_ctlPassphrase);
+  const SecretText passphrase = GetSecretText(m_ctlPassphrase);
   if (passphrase.empty()) {
     ShowMeter(false);  // the meter keeps what it showed, hidden
     return;
@@ -84,7 +87,7 @@ bool CCreatePwdDlg::IsEncryptionOn() const { return ::SendMessageW(m_ctlEncrypt,
 
 void CCreatePwdDlg::OnEncryptClicked() {
   if (IsEncryptionOn()) {
-    UpdateStrengthMeter(GetControlText(m_ctlPassphrase));
+    UpdateStrengthMeter(GetSecretText(m_ctlPassphrase));
     ShowPassphraseGroup(true);
   } else {
     // Turning encryption off throws the typed texts away.
@@ -96,11 +99,12 @@ void CCreatePwdDlg::OnEncryptClicked() {
 
 void CCreatePwdDlg::OnNext() {
   const std::wstring location = GetControlText(m_ctlLocation);
-  std::wstring passphrase;
+  SecretText passphrase;
   if (IsEncryptionOn()) {
-    passphrase = GetControlText(m_ctlPassphrase);
-    if (const MessageText* problem = PassphraseProblem(U16Str(passphrase), U16Str(GetControlText(m_ctlConfirm)))) {
+    passphrase = GetSecretText(m_ctlPassphrase);
+    if (const MessageText* problem = PassphraseProblem(passphrase, GetSecretText(m_ctlConfirm))) {
       ShowMessage(*problem);
+      if (WizardClosed()) return;
       ::SetWindowTextW(m_ctlPassphrase, L"");
       ::SetWindowTextW(m_ctlConfirm, L"");
       return;
@@ -154,6 +158,7 @@ class CCreateDrivePageView : public ICreateFinishView {
     return m_page.RecordMountResult(WStr(path), WStr(drive), WStr(label), reply);
   }
   void StartDriveWait(int reply) override { m_page.StartDriveWait(reply); }
+  bool WizardClosed() override { return m_page.WizardClosed(); }
 
  private:
   void Enable(BOOL enable) {
@@ -176,8 +181,8 @@ void CCreateDrvDlg::OnInitPage() {
 }
 
 void CCreateDrvDlg::OnFinish() {
-  const CreateRequest request{U16Str(GetControlText(m_ctlLocation)), U16Str(GetSelectedItemText(m_ctlDrive)),
-                              U16Str(m_strVolumeLabel), U16Str(m_strPassphrase)};
+  const CreateRequest request{U16Str(FullPath(GetControlText(m_ctlLocation))), U16Str(GetSelectedItemText(m_ctlDrive)),
+                              U16Str(m_strVolumeLabel), m_strPassphrase};
   CDiskFiles files;
   CCreateDrivePageView view(*this);
   FinishCreate(request, m_service, files, view);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/disk_service_client.h"
+#include "common/secret_text.h"
 #include "utility/res/resource.h"
 #include "utility/wizard_page.h"
 
@@ -47,7 +48,7 @@ class CCreatePwdDlg : public CWizardPage<CCreatePwdDlg> {
   void ShowPassphraseGroup(bool show);
 
   // Rates the passphrase and shows the score on the bar and in words.
-  void UpdateStrengthMeter(const std::wstring& passphrase);
+  void UpdateStrengthMeter(std::u16string_view passphrase);
 
   CCreatePathDlg* m_pPathPage = nullptr;
   CCreateDrvDlg* m_pDrivePage = nullptr;
@@ -83,7 +84,7 @@ class CCreateDrvDlg : public CWizardPage<CCreateDrvDlg> {
   CCreatePathDlg* m_pPathPage = nullptr;
   CCreatePwdDlg* m_pPassphrasePage = nullptr;
   std::wstring m_strVolumeLabel;
-  std::wstring m_strPassphrase;
+  SecretText m_strPassphrase;
   CDiskServiceClient m_service;
   HWND m_ctlLocation = nullptr;
   HWND m_ctlDrive = nullptr;

@@ -1,6 +1,7 @@
 // The pages of the Mount wizard.
 #include "utility/pages/mount_pages.h"
 
+#include "utility/full_path.h"
 #include "utility/message_box.h"
 #include "utility/mount_rules.h"
 
@@ -33,7 +34,9 @@ void CMountPathDlg::OnLocationSelected() {
   const std::wstring text = GetSelectedItemText(m_ctlLocation);
   if (text == W(kBrowseEntry)) {
     std::wstring chosen;
-    if (!ChooseDiskFile(text, chosen)) {
+    const bool confirmed = ChooseDiskFile(text, chosen);
+    if (WizardClosed()) return;
+    if (!confirmed) {
       // Cancelled: back to what was selected before, so "Browse..." is never taken for a file.
       Select(m_nSelection);
       return;
@@ -59,7 +62,7 @@ void CMountPathDlg::ChooseFile(const std::wstring& path) {
 }
 
 void CMountPathDlg::OnNext() {
-  const std::wstring path = GetSelectedItemText(m_ctlLocation);
+  const std::wstring path = FullPath(GetSelectedItemText(m_ctlLocation));
   if (path.empty()) {
     ShowMessage(kNoFileSelected);
     return;
@@ -78,7 +81,9 @@ void CMountPathDlg::OnNext() {
 BOOL CMountPathDlg::OnCommand(WORD id, WORD code) {
   switch (id) {
     case IDC_LOCATION:
-      if (code == CBN_SELCHANGE) OnLocationSelected();
+      // A choice made while a box of the page is open is taken back: it would open another
+      // dialog inside the box.
+      if (code == CBN_SELCHANGE && !RunFlow([this] { OnLocationSelected(); })) Select(m_nSelection);
       return TRUE;
     case IDOK:
       OnNext();
@@ -116,7 +121,7 @@ void CMountDrvDlg::OnNextOrFinish() {
     ShowPage(m_pPassphrasePage, this);
     return;
   }
-  MountAndWait(m_service, path, drive, L"", L"", {m_ctlDrive, m_ctlBack, m_ctlNext, m_ctlCancel});
+  MountAndWait(m_service, path, drive, L"", u"", {m_ctlDrive, m_ctlBack, m_ctlNext, m_ctlCancel});
 }
 
 BOOL CMountDrvDlg::OnCommand(WORD id, WORD) {
@@ -144,9 +149,9 @@ void CMountPwdDlg::OnInitPage() {
 
 void CMountPwdDlg::OnFinish() {
   const std::wstring path = GetControlText(m_ctlLocation);
-  const std::wstring passphrase = GetControlText(m_ctlPassphrase);
+  const SecretText passphrase = GetSecretText(m_ctlPassphrase);
   int accessReason = 0;
-  if (m_service.StorageAccessible(U16(path), U16(passphrase), accessReason) != 0) {
+  if (m_service.StorageAccessible(U16(path), passphrase, accessReason) != 0) {
     MountAndWait(m_service, path, m_strDrive, L"", passphrase, {m_ctlPassphrase, m_ctlBack, m_ctlFinish, m_ctlCancel});
     return;
   }

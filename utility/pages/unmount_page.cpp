@@ -37,7 +37,7 @@ void CUnmountDrvDlg::ShowSlots() {
 void CUnmountDrvDlg::OnUnmount() {
   const bool fixed = !m_strFixedDrive.empty();
   const std::wstring entry = fixed ? GetControlText(m_ctlMountedEntry) : GetSelectedItemText(m_ctlDrive);
-  if (!ShowMessage(kConfirmUnmount, {}, U16(entry))) return;
+  if (!ShowMessage(kConfirmUnmount, {}, U16(entry)) || WizardClosed()) return;
 
   // The reply says nothing the page acts on: a disk that stayed shows up in the list again.
   for (HWND button : {m_ctlBack, m_ctlFinish, m_ctlCancel}) ::EnableWindow(button, FALSE);
