@@ -1,7 +1,7 @@
-// The installer packages as people install them, each package in a Wine prefix of its own: a
-// silent install over an older build (an upgrade in place), everything the package installs
-// where its scope puts it, what it installed at work, an older build refused over it with a
-// message, and an uninstall that leaves nothing of ours but the user's own history. The packages
+// The installer packages as people install them, each package in a Wine prefix of its own:
+// silent installs, an older build refused over a newer one with a message, an older build
+// upgraded in place, everything the package installs where its scope puts it, what it installed
+// at work, and an uninstall that leaves nothing of ours but the user's own history. The packages
 // are built beside this program: Lockvale-<scope>.msi and Lockvale-<scope>-older.msi.
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -221,7 +222,7 @@ TEST_P(InstallerPackage, RefusesAnOlderBuildUpgradesOneInPlaceAndUninstallsClean
   const std::wstring program = folder + L"\\Lockvale.exe";
   const std::wstring extension = folder + L"\\ZelToolExt.dll";
   const std::wstring shortcut = SpecialFolder(scope.programsMenu) + L"\\Lockvale.lnk";
-  const HKEY otherRoot = scope.root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  HKEY otherRoot = scope.root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
   WriteString(HKEY_CURRENT_USER, kSettingsKey, L"FileHistory", kHistory);
 
   // This build, then the older one over it: refused with a message, nothing changed. (Before
