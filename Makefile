@@ -9,7 +9,8 @@ test: bootstrap
 	@scripts/test-all
 
 # The shipped binaries in their layout: dist/Lockvale.exe (i686), dist/ZelToolExt.dll (x86_64),
-# dist/x64/Lockvale.exe (x86_64, the one that runs under 64-bit Wine).
+# dist/x64/Lockvale.exe (x86_64, the one that runs under 64-bit Wine), and the installers
+# dist/Lockvale.msi (per user) and dist/Lockvale-machine.msi (per machine).
 dist: bootstrap
 	@scripts/dist
 
