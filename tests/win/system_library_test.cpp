@@ -62,8 +62,9 @@ TEST(SystemLibrary, ANarrowedSearchNoLongerFindsADllBesideTheProgram) {
   EXPECT_EXIT(
       {
         RestrictDllSearch();
-        const bool narrowed = LoadLibraryW(L"lv-planted.dll") == nullptr && LoadLibraryW(L"comdlg32.dll") != nullptr;
-        std::exit(narrowed ? 0 : 1);
+        const HMODULE plantedAfter = LoadLibraryW(L"lv-planted.dll");
+        const HMODULE system = LoadLibraryW(L"comdlg32.dll");
+        std::exit(plantedAfter == nullptr && system != nullptr ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
   DeleteFileW(planted.c_str());
