@@ -1,15 +1,17 @@
 // The disk-service exchange on the named pipe: open, one write, one read, close.
-#include <windows.h>
+#include "common/service_pipe_win32.h"
 
 #include "common/service_pipe.h"
+
+HANDLE OpenServicePipe(DWORD flags) {
+  return ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       flags | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+}
 
 bool ExchangeWithService(const char* request, uint32_t requestBytes, char* reply, uint32_t capacity,
                          uint32_t* received) {
   *received = 0;
-  // No waiting for a busy pipe and no retry: a service that is absent, or has no free instance,
-  // is an immediate failure.
-  HANDLE pipe = CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE pipe = OpenServicePipe(0);
   if (pipe == INVALID_HANDLE_VALUE) return false;
 
   DWORD written = 0;

@@ -9,22 +9,22 @@ HRESULT CAppModule::Init(HINSTANCE hInstance) {
 }
 
 void CAppModule::Term() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CCriticalSectionLock lock(m_lock);
   m_loops.clear();
 }
 
 BOOL CAppModule::AddMessageLoop(CMessageLoop* pLoop) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CCriticalSectionLock lock(m_lock);
   return m_loops.emplace(::GetCurrentThreadId(), pLoop).second;
 }
 
 BOOL CAppModule::RemoveMessageLoop() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CCriticalSectionLock lock(m_lock);
   return m_loops.erase(::GetCurrentThreadId()) == 1;
 }
 
 CMessageLoop* CAppModule::GetMessageLoop() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CCriticalSectionLock lock(m_lock);
   auto it = m_loops.find(::GetCurrentThreadId());
   return it == m_loops.end() ? nullptr : it->second;
 }

@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <map>
-#include <mutex>
 
+#include "framework/critical_section.h"
 #include "framework/message_loop.h"
 
 class CAppModule {
@@ -23,7 +23,7 @@ class CAppModule {
 
  private:
   HINSTANCE m_hInstance = nullptr;
-  mutable std::mutex m_mutex;
+  mutable CCriticalSection m_lock;
   std::map<DWORD, CMessageLoop*> m_loops;
 };
 

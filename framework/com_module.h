@@ -4,10 +4,11 @@
 
 #include <windows.h>
 
+#include "framework/critical_section.h"
+
 class CComModule {
  public:
-  CComModule();
-  ~CComModule();
+  CComModule() = default;
   CComModule(const CComModule&) = delete;
   CComModule& operator=(const CComModule&) = delete;
 
@@ -21,25 +22,16 @@ class CComModule {
   LONG Unlock() { return ::InterlockedDecrement(&m_nLockCnt); }
   LONG GetLockCount() const { return m_nLockCnt; }
 
-  CRITICAL_SECTION& FactoryLock() { return m_csFactories; }
+  CCriticalSection& FactoryLock() { return m_csFactories; }
 
  private:
   HINSTANCE m_hInstance = nullptr;
   volatile LONG m_nLockCnt = 0;
-  CRITICAL_SECTION m_csFactories;
+  // Exists from static construction on, so that no request can come before it does, however
+  // early the loader lets a caller in.
+  CCriticalSection m_csFactories;
 };
 
 // The one module of the component file that links this library.
 extern CComModule g_comModule;
 
-// Holds a critical section for the length of a scope.
-class CCriticalSectionLock {
- public:
-  explicit CCriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) { ::EnterCriticalSection(&m_section); }
-  ~CCriticalSectionLock() { ::LeaveCriticalSection(&m_section); }
-  CCriticalSectionLock(const CCriticalSectionLock&) = delete;
-  CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
-
- private:
-  CRITICAL_SECTION& m_section;
-};

@@ -12,3 +12,14 @@ FARPROC SystemProcAddress(const wchar_t* library, const char* name) {
   if (module == nullptr) module = ::LoadLibraryW(path.c_str());
   return module == nullptr ? nullptr : ::GetProcAddress(module, name);
 }
+
+void RestrictDllSearch() {
+  ::SetDllDirectoryW(L"");
+  // The system folder only, not LOAD_LIBRARY_SEARCH_DEFAULT_DIRS: those include the program's own
+  // folder, which may well be a Downloads folder where anyone can leave a DLL of a system name,
+  // and the program has no DLL of its own there to look for. The DLLs of the open-file dialog
+  // are the system's, and the components it loads are loaded by their full paths.
+  const auto setDefaultDllDirectories =
+      SystemProc<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
+  if (setDefaultDllDirectories != nullptr) setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}

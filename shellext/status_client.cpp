@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/service_pipe.h"
+#include "common/service_pipe_win32.h"
 #include "shellext/status_request.h"
 
 namespace {
@@ -64,9 +64,7 @@ bool ExchangeWithDeadline(const char* request, uint32_t requestBytes, char* repl
   block->ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (block->ov.hEvent == nullptr) return false;
 
-  // No waiting for a busy pipe: a service without a free instance is a failure at once.
-  HANDLE pipe = ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE pipe = OpenServicePipe(FILE_FLAG_OVERLAPPED);
   bool ok = pipe != INVALID_HANDLE_VALUE;
   IoOutcome outcome = IoOutcome::Failed;
   if (ok) {

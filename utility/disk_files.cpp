@@ -26,7 +26,9 @@ std::u16string CDiskFiles::MoveAside(const std::u16string& path) {
     return {};
   }
   for (int k = 1; k <= kMaxAsideNames; ++k) {
-    const std::wstring aside = WStr(path) + L".replaced-" + std::to_wstring(k);
+    // Digits through std::to_string: std::to_wstring would link in the runtime's whole printf.
+    const std::string number = std::to_string(k);
+    const std::wstring aside = WStr(path) + L".replaced-" + std::wstring(number.begin(), number.end());
     if (::MoveFileW(W(path.c_str()), aside.c_str())) return U16Str(aside);
     const DWORD error = ::GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;

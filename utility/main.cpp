@@ -11,6 +11,7 @@
 #include "common/wide.h"
 #include "framework/app_module.h"
 #include "framework/message_loop.h"
+#include "framework/system_library.h"
 #include "utility/command_line.h"
 #include "utility/full_path.h"
 #include "utility/main_dlg.h"
@@ -96,6 +97,8 @@ int RunFirstWindow(const StartRequest& request, int showCommand) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int nShowCmd) {
+  // Before anything can make the system load a DLL for us.
+  RestrictDllSearch();
   ::CoInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);

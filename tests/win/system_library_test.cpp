@@ -1,10 +1,11 @@
 // System DLLs loaded on first use: the function found is the system's own, and nothing but the
-// system folder is searched.
+// system folder is searched; and the program's narrowed search for the DLLs the system loads.
 #include "framework/system_library.h"
 
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "tests/win/test_paths.h"
@@ -46,6 +47,26 @@ TEST(SystemLibrary, ADllBesideTheProgramIsNotTaken) {
   ASSERT_TRUE(CopyFileW(PathBesideProgram(L"..\\..\\shellext\\ZelToolExt.dll").c_str(), planted.c_str(), FALSE));
   EXPECT_EQ(SystemProcAddress(L"lv-planted.dll", "DllCanUnloadNow"), nullptr);
   EXPECT_EQ(GetModuleHandleW(L"lv-planted.dll"), nullptr);
+  DeleteFileW(planted.c_str());
+}
+
+TEST(SystemLibrary, ANarrowedSearchNoLongerFindsADllBesideTheProgram) {
+  const std::wstring planted = PathBesideProgram(L"lv-planted.dll");
+  ASSERT_TRUE(CopyFileW(PathBesideProgram(L"..\\..\\shellext\\ZelToolExt.dll").c_str(), planted.c_str(), FALSE));
+  // Found by its bare name at first: the program's folder is searched.
+  HMODULE found = LoadLibraryW(L"lv-planted.dll");
+  EXPECT_NE(found, nullptr);
+  if (found != nullptr) FreeLibrary(found);
+  // The search is the whole process's, so it is narrowed in a process of its own; system DLLs
+  // are still found by name.
+  EXPECT_EXIT(
+      {
+        RestrictDllSearch();
+        const HMODULE plantedAfter = LoadLibraryW(L"lv-planted.dll");
+        const HMODULE system = LoadLibraryW(L"comdlg32.dll");
+        std::exit(plantedAfter == nullptr && system != nullptr ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
   DeleteFileW(planted.c_str());
 }
 
