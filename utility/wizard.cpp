@@ -7,6 +7,7 @@
 #include "common/unique_file_name.h"
 #include "common/unique_file_name_win32.h"
 #include "common/wide.h"
+#include "framework/dialog_focus.h"
 #include "framework/system_library.h"
 #include "utility/command_line.h"
 #include "utility/message_box.h"
@@ -30,7 +31,7 @@ HRESULT StartCreateWizard(const wchar_t* path, int standalone) {
   auto* pathPage = NewPage<CCreatePathDlg>(standalone);
   if (pathPage == nullptr) return E_FAIL;
   ::SetWindowTextW(pathPage->m_ctlLocation, path != nullptr ? path : L"");
-  ::ShowWindow(pathPage->m_ctlBack, SW_HIDE);
+  ShowControls(pathPage->m_hWnd, {pathPage->m_ctlBack}, false);
 
   auto* passphrasePage = NewPage<CCreatePwdDlg>(standalone);
   if (passphrasePage == nullptr) return Abandon(pathPage);
@@ -49,7 +50,7 @@ HRESULT StartCreateWizard(const wchar_t* path, int standalone) {
 
   passphrasePage->ShowWindow(SW_HIDE);
   drivePage->ShowWindow(SW_HIDE);
-  pathPage->ShowWindow(SW_SHOW);
+  CZelBaseDlg::ShowFirstPage(pathPage);
   return S_OK;
 }
 
@@ -62,7 +63,7 @@ HRESULT StartMountWizardForFile(const wchar_t* path, bool needsPassphrase, int s
   if (drivePage == nullptr) return E_FAIL;
   ::SetWindowTextW(drivePage->m_ctlLocation, path);
   drivePage->m_bNeedsPassphrase = needsPassphrase ? 1 : 0;
-  ::ShowWindow(drivePage->m_ctlBack, SW_HIDE);
+  ShowControls(drivePage->m_hWnd, {drivePage->m_ctlBack}, false);
   if (needsPassphrase) {
     auto* passphrasePage = NewPage<CMountPwdDlg>(standalone);
     if (passphrasePage == nullptr) return Abandon(drivePage);
@@ -71,7 +72,7 @@ HRESULT StartMountWizardForFile(const wchar_t* path, bool needsPassphrase, int s
     ::SetWindowTextW(passphrasePage->m_ctlLocation, path);
     passphrasePage->m_pDrivePage = drivePage;
   }
-  drivePage->ShowWindow(SW_SHOW);
+  CZelBaseDlg::ShowFirstPage(drivePage);
   return S_OK;
 }
 
@@ -95,8 +96,8 @@ HRESULT StartMountWizard(const wchar_t* path, int standalone) {
   // Nothing usable given: the file is chosen on the location page first.
   auto* pathPage = NewPage<CMountPathDlg>(standalone);
   if (pathPage == nullptr) return E_FAIL;
-  ::ShowWindow(pathPage->m_ctlBack, SW_HIDE);
-  ::EnableWindow(pathPage->m_ctlNext, FALSE);
+  ShowControls(pathPage->m_hWnd, {pathPage->m_ctlBack}, false);
+  EnableControls(pathPage->m_hWnd, {pathPage->m_ctlNext}, false);
 
   auto* drivePage = NewPage<CMountDrvDlg>(standalone);
   if (drivePage == nullptr) return Abandon(pathPage);
@@ -112,15 +113,15 @@ HRESULT StartMountWizard(const wchar_t* path, int standalone) {
 
   drivePage->ShowWindow(SW_HIDE);
   passphrasePage->ShowWindow(SW_HIDE);
-  pathPage->ShowWindow(SW_SHOW);
+  CZelBaseDlg::ShowFirstPage(pathPage);
   return S_OK;
 }
 
 HRESULT StartUnmountWizard(const wchar_t* drive, int standalone) {
   auto* page = NewPage<CUnmountDrvDlg>(drive, standalone);
   if (page == nullptr) return E_FAIL;
-  ::ShowWindow(page->m_ctlBack, SW_HIDE);
-  page->ShowWindow(SW_SHOW);
+  ShowControls(page->m_hWnd, {page->m_ctlBack}, false);
+  CZelBaseDlg::ShowFirstPage(page);
   return S_OK;
 }
 

@@ -17,6 +17,7 @@
 #include "common/disk_service_client.h"
 #include "common/wide.h"
 #include "framework/app_module.h"
+#include "framework/dialog_focus.h"
 #include "framework/dialog_impl.h"
 #include "framework/message_loop.h"
 #include "framework/window_placement.h"
@@ -102,7 +103,10 @@ class CWizardPage : public CDialogImpl<T>,
         const WORD id = LOWORD(wParam);
         const WORD code = HIWORD(wParam);
         if (id == IDCANCEL) {
-          CloseWizard(IDCANCEL);
+          // Escape and the close box stand for the Cancel button: while it is disabled they do
+          // nothing, as Windows' dialog manager has it (Wine's leaves that to the page). So the
+          // wait for a new drive, whose disk is mounted already, is never taken for a cancel.
+          if (::IsWindowEnabled(this->GetDlgItem(IDCANCEL))) CloseWizard(IDCANCEL);
           return TRUE;
         }
         if (id == IDOK || id == IDC_BACK || id == IDC_BROWSE) {
@@ -136,11 +140,11 @@ class CWizardPage : public CDialogImpl<T>,
   void MountAndWait(CDiskServiceClient& service, const std::wstring& path, const std::wstring& drive,
                     const std::wstring& label, std::u16string_view passphrase, std::initializer_list<HWND> controls) {
     const int reply = service.Mount(U16(path), U16(drive), U16(label), passphrase, 0);
-    for (HWND control : controls) ::EnableWindow(control, FALSE);
+    EnableControls(this->m_hWnd, controls, false);
     if (RecordMountResult(path, drive, label, reply) != 0) {
       StartDriveWait(reply);
     } else if (!WizardClosed()) {
-      for (HWND control : controls) ::EnableWindow(control, TRUE);
+      EnableControls(this->m_hWnd, controls, true);
     }
   }
 

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include "common/wide.h"
+#include "framework/dialog_focus.h"
 #include "framework/dialog_impl.h"
 #include "framework/system_library.h"
 #include "utility/free_drives.h"
@@ -102,6 +103,12 @@ void CZelBaseDlg::ShowPage(CDialogBase* target, CDialogBase* current) {
   ::ShowWindow(current->m_hWnd, SW_HIDE);
   ::ShowWindow(target->m_hWnd, SW_SHOW);
   ::BringWindowToTop(target->m_hWnd);
+  FocusFirstInput(target->m_hWnd);
+}
+
+void CZelBaseDlg::ShowFirstPage(CDialogBase* page) {
+  page->ShowWindow(SW_SHOW);
+  FocusFirstInput(page->m_hWnd);
 }
 
 namespace {

@@ -35,8 +35,11 @@ class CZelBaseDlg {
   // letter exists).
   void OpenDrive() const;
 
-  // Hands over from page current to page target: target takes current's place and is shown.
+  // Hands over from page current to page target: target takes current's place and is shown,
+  // with the focus on its first input.
   static void ShowPage(CDialogBase* target, CDialogBase* current);
+  // Shows the first page of a wizard, with the focus on its first input.
+  static void ShowFirstPage(CDialogBase* page);
 
   int m_bStandalone;
   std::wstring m_strMountedFile;

@@ -437,3 +437,64 @@ TEST_F(CreateJourney, AnOldDiskThatCannotGoBackIsNamedAndKept) {
   RemoveDirectoryW(existing.Path().c_str());
   DeleteFileW(aside.c_str());
 }
+
+TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
+  Serve(Answers("0", "1\n0", "4"));
+  ASSERT_TRUE(program.Start(L"/c C:\\given.zel"));
+  HWND location = WaitFor(program, IsCreatePathPage);
+  ASSERT_NE(location, nullptr);
+  ASSERT_TRUE(MakeForeground(location));
+  // The given location is selected in its field, so typing replaces it.
+  EXPECT_EQ(FocusedWindow(location), GetDlgItem(location, IDC_LOCATION));
+  TypeText(L"C:\\encrypted.zel");
+  PressKey(VK_TAB);  // Browse...
+  PressKey(VK_TAB);
+  TypeText(L"Vault");
+  ASSERT_TRUE(WaitUntil([&] { return ControlText(location, IDC_VOLUME_LABEL) == L"Vault"; }, kWindowTimeoutMs));
+  EXPECT_EQ(ControlText(location, IDC_LOCATION), L"C:\\encrypted.zel");
+  PressKey(VK_RETURN);
+
+  // Encryption is off: the check box has the focus.
+  HWND page = WaitFor(program, IsCreatePassphrasePage);
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDC_ENCRYPT); }, kWindowTimeoutMs));
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
+  PressKey(VK_TAB);
+  TypeText(L"pa ss");
+  PressKey(VK_TAB);
+  TypeText(L"pa sX");
+  PressKey(VK_RETURN);
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.caption, L"Password Mismatch");
+  ASSERT_TRUE(WaitForFocusIn(box.hwnd, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+  // Both fields are empty again, and the passphrase is typed first.
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
+  TypeText(L"pa ss");
+  PressKey(VK_TAB);
+  TypeText(L"pa ss");
+  PressKey(VK_RETURN);
+
+  HWND drivePage = WaitFor(program, IsCreateDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+  ASSERT_TRUE(
+      WaitUntil([&] { return FocusedWindow(drivePage) == GetDlgItem(drivePage, IDC_DRIVE); }, kWindowTimeoutMs));
+  PressKey(VK_RETURN);  // Finish
+  const MessageBoxInfo warning = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(warning.hwnd, nullptr);
+  EXPECT_EQ(warning.caption, L"A new, encrypted Virtual Disk will be created.");
+  ASSERT_TRUE(WaitForFocusIn(warning.hwnd, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+
+  // Waiting for the new drive, everything is off but the focus stays on the page; Escape does
+  // not take the mounted disk for a cancelled one.
+  ASSERT_TRUE(WaitUntil([&] { return !IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
+  EXPECT_TRUE(IsChild(drivePage, FocusedWindow(drivePage)));
+  PressKey(VK_ESCAPE);
+  CDriveLetter newDrive(L'E');
+  EXPECT_EQ(ExitCodeOf(program), 4);
+  EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("StorageAccessible\nC:\\encrypted.zel\npa ss\n"),
+                                      Request("Mount\nC:\\encrypted.zel\nE:\nVault\npa ss\n0\n")));
+}

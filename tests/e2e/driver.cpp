@@ -424,3 +424,55 @@ bool NoMessageBox(DWORD pid) {
   const std::vector<HWND> windows = TopWindows(pid);
   return std::none_of(windows.begin(), windows.end(), IsMessageBox);
 }
+
+namespace {
+
+constexpr DWORD kForegroundTimeoutMs = 5000;
+
+void SendKeyEvent(WORD virtualKey, wchar_t character, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = character;
+  input.ki.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
+}  // namespace
+
+bool MakeForeground(HWND window) {
+  return WaitUntil(
+      [window] {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        return false;
+      },
+      kForegroundTimeoutMs);
+}
+
+void PressKey(WORD virtualKey) {
+  SendKeyEvent(virtualKey, 0, 0);
+  SendKeyEvent(virtualKey, 0, KEYEVENTF_KEYUP);
+}
+
+void TypeText(const std::wstring& text) {
+  for (const wchar_t character : text) {
+    SendKeyEvent(0, character, KEYEVENTF_UNICODE);
+    SendKeyEvent(0, character, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+  }
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool WaitForFocusIn(HWND window, DWORD timeoutMs) {
+  return WaitUntil(
+      [window] {
+        HWND focus = FocusedWindow(window);
+        return focus == window || IsChild(window, focus);
+      },
+      timeoutMs);
+}

@@ -90,3 +90,17 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, DWORD timeoutMs);
 bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
 // True when pid shows no message box right now.
 bool NoMessageBox(DWORD pid);
+
+// Keyboard input as a person gives it: real key events (SendInput) that go to whatever has the
+// focus in the foreground window, so they reach only what the program made of its focus.
+// Makes window the foreground window and waits until it is; false on time-out.
+bool MakeForeground(HWND window);
+// Presses and releases a key given by its virtual-key code (VK_TAB, VK_RETURN, VK_SPACE, ...).
+void PressKey(WORD virtualKey);
+// Types text, one key press per character.
+void TypeText(const std::wstring& text);
+// The window with the keyboard focus in the thread of window; null when none has it.
+HWND FocusedWindow(HWND window);
+// Waits until the keyboard focus is in window (a message box just shown takes a moment to get
+// it); false on time-out.
+bool WaitForFocusIn(HWND window, DWORD timeoutMs);

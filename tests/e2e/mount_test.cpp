@@ -345,3 +345,45 @@ TEST_F(MountJourney, ARelativePathOnTheCommandLineGoesOutInFull) {
   Click(drivePage, IDCANCEL);
   EXPECT_EQ(ExitCodeOf(program), 2);
 }
+
+TEST_F(MountJourney, AnEncryptedDiskIsMountedFromTheKeyboardAlone) {
+  CTempFile disk(L"lv-keyboard.zel");
+  Serve([](const std::string& request) {
+    if (request.rfind("StorageAccessible\n", 0) == 0) {
+      return ScriptedReply::Text(ThirdLine(request) == "right" ? "1\n0" : "0\n4");
+    }
+    return ScriptedReply::Text(request.rfind("Mount\n", 0) == 0 ? "3" : "0");
+  });
+  ASSERT_TRUE(Start(L"/m " + disk.Path()));
+  HWND drivePage = WaitFor(program, IsMountDrivePage);
+  ASSERT_NE(drivePage, nullptr);
+  ASSERT_TRUE(MakeForeground(drivePage));
+  EXPECT_EQ(FocusedWindow(drivePage), GetDlgItem(drivePage, IDC_DRIVE));
+  PressKey(VK_RETURN);  // Next
+
+  // Typed straight into the passphrase field, then Finish pressed; after the refusal the focus
+  // is back in the field.
+  HWND passphrasePage = WaitFor(program, IsMountPassphrasePage);
+  ASSERT_NE(passphrasePage, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDC_PASSPHRASE); },
+                        kWindowTimeoutMs));
+  TypeText(L"wrong");
+  PressKey(VK_TAB);
+  PressKey(VK_TAB);
+  ASSERT_TRUE(
+      WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDOK); }, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.caption, L"Invalid Passphrase");
+  ASSERT_TRUE(WaitForFocusIn(box.hwnd, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDC_PASSPHRASE); },
+                        kWindowTimeoutMs));
+  TypeText(L"right");
+  CDriveLetter newDrive(L'E');
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ExitCodeOf(program), 3);
+  EXPECT_THAT(Requests(), ElementsAre(Probe(disk.PathUtf8()), Probe(disk.PathUtf8(), "wrong"),
+                                      Probe(disk.PathUtf8(), "right"), MountRequest(disk.PathUtf8(), "E:", "right")));
+}

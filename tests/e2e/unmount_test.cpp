@@ -207,3 +207,31 @@ TEST_F(UnmountJourney, APageClosedUnderItsConfirmationUnmountsNothing) {
   EXPECT_EQ(ExitCodeOf(program), 2);
   for (const std::string& request : Requests()) EXPECT_NE(request.rfind("Unmount", 0), 0u) << request;
 }
+
+TEST_F(UnmountJourney, TheLastDiskIsDisconnectedFromTheKeyboardAndEscapeLeaves) {
+  CMountedDisks disks({{'E', "C:\\disks\\e.zel"}});
+  Serve(disks.Script());
+  ASSERT_TRUE(program.Start(L"/u"));
+  HWND page = WaitFor(program, IsUnmountPage);
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(MakeForeground(page));
+  EXPECT_EQ(FocusedWindow(page), GetDlgItem(page, IDC_DRIVE));
+
+  PressKey(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDOK); }, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  ASSERT_NE(box.hwnd, nullptr);
+  EXPECT_EQ(box.caption, L"E: C:\\disks\\e.zel");
+  ASSERT_TRUE(WaitForFocusIn(box.hwnd, kWindowTimeoutMs));
+  PressKey(VK_RETURN);
+
+  // Unmount is disabled under the focus, which moves on to Cancel: Escape still leaves.
+  ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_MOUNTED_ENTRY); }, kWindowTimeoutMs));
+  EXPECT_FALSE(IsControlEnabled(page, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDCANCEL); }, kWindowTimeoutMs));
+  PressKey(VK_ESCAPE);
+  EXPECT_EQ(ExitCodeOf(program), 2);
+  EXPECT_THAT(Requests(), ElementsAre(Request("ListSize\n"), Request("List\n"),
+                                      Request("Unmount\nE: C:\\disks\\e.zel\n"), Request("ListSize\n")));
+}

@@ -54,23 +54,20 @@ void CCreatePwdDlg::OnInitPage() {
 }
 
 void CCreatePwdDlg::ShowPassphraseGroup(bool show) {
-  for (int id : {IDC_STRENGTH_BAR, IDC_STRENGTH_TEXT, IDC_PASSPHRASE, IDC_CONFIRM, IDC_PASSPHRASE_LABEL,
-                 IDC_CONFIRM_LABEL}) {
-    ::ShowWindow(GetDlgItem(id), show ? SW_SHOW : SW_HIDE);
-  }
+  ShowControls(m_hWnd,
+               {m_ctlStrengthBar, m_ctlStrengthText, m_ctlPassphrase, m_ctlConfirm, GetDlgItem(IDC_PASSPHRASE_LABEL),
+                GetDlgItem(IDC_CONFIRM_LABEL)},
+               show);
 }
 
-void CCreatePwdDlg::ShowMeter(bool show) {
-  ::ShowWindow(m_ctlStrengthText, show ? SW_SHOW : SW_HIDE);
-  ::ShowWindow(m_ctlStrengthBar, show ? SW_SHOW : SW_HIDE);
-}
+void CCreatePwdDlg::ShowMeter(bool show) { ShowControls(m_hWnd, {m_ctlStrengthText, m_ctlStrengthBar}, show); }
 
 void CCreatePwdDlg::UpdateStrengthMeter(std::u16string_view passphrase) {
   const double score = ScorePassphrase(passphrase);
   ::SendMessageW(m_ctlStrengthBar, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(score)), 0);
-  ::ShowWindow(m_ctlStrengthText, SW_HIDE);
+  ShowControls(m_hWnd, {m_ctlStrengthText}, false);
   ::SetWindowTextW(m_ctlStrengthText, W(RatingWord(score)));
-  ::ShowWindow(m_ctlStrengthText, SW_SHOW);
+  ShowControls(m_hWnd, {m_ctlStrengthText}, true);
 }
 
 void CCreatePwdDlg::OnPassphraseChanged() {
@@ -107,6 +104,7 @@ void CCreatePwdDlg::OnNext() {
       if (WizardClosed()) return;
       ::SetWindowTextW(m_ctlPassphrase, L"");
       ::SetWindowTextW(m_ctlConfirm, L"");
+      FocusControl(m_hWnd, m_ctlPassphrase);  // typed again from the start
       return;
     }
   }
@@ -151,8 +149,8 @@ class CCreateDrivePageView : public ICreateFinishView {
     m_page.AddToHistory(WStr(path));
     m_page.SaveHistory();
   }
-  void DisableControls() override { Enable(FALSE); }
-  void EnableControls() override { Enable(TRUE); }
+  void DisableControls() override { Enable(false); }
+  void EnableControls() override { Enable(true); }
   int RecordMountResult(const std::u16string& path, const std::u16string& drive, const std::u16string& label,
                         int reply) override {
     return m_page.RecordMountResult(WStr(path), WStr(drive), WStr(label), reply);
@@ -161,10 +159,9 @@ class CCreateDrivePageView : public ICreateFinishView {
   bool WizardClosed() override { return m_page.WizardClosed(); }
 
  private:
-  void Enable(BOOL enable) {
-    for (HWND control : {m_page.m_ctlDrive, m_page.m_ctlBack, m_page.m_ctlFinish, m_page.m_ctlCancel}) {
-      ::EnableWindow(control, enable);
-    }
+  void Enable(bool enable) {
+    ::EnableControls(m_page.m_hWnd, {m_page.m_ctlDrive, m_page.m_ctlBack, m_page.m_ctlFinish, m_page.m_ctlCancel},
+                     enable);
   }
   CCreateDrvDlg& m_page;
 };

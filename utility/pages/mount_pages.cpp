@@ -43,7 +43,7 @@ void CMountPathDlg::OnLocationSelected() {
     }
     if (chosen.empty()) {
       Select(0);
-      ::EnableWindow(m_ctlNext, FALSE);
+      EnableControls(m_hWnd, {m_ctlNext}, false);
       return;
     }
     ChooseFile(chosen);
@@ -51,20 +51,21 @@ void CMountPathDlg::OnLocationSelected() {
     ChooseFile(text);
   } else {
     m_nSelection = 0;
-    ::EnableWindow(m_ctlNext, FALSE);
+    EnableControls(m_hWnd, {m_ctlNext}, false);
   }
 }
 
 void CMountPathDlg::ChooseFile(const std::wstring& path) {
   AddToHistory(path);
   RebuildLocationList(1);
-  ::EnableWindow(m_ctlNext, TRUE);
+  EnableControls(m_hWnd, {m_ctlNext}, true);
 }
 
 void CMountPathDlg::OnNext() {
   const std::wstring path = FullPath(GetSelectedItemText(m_ctlLocation));
   if (path.empty()) {
     ShowMessage(kNoFileSelected);
+    if (!WizardClosed()) FocusControl(m_hWnd, m_ctlLocation);
     return;
   }
   m_bNeedsPassphrase = ProbeDisk(m_service, U16Str(path)).NeedsPassphrase() ? 1 : 0;
@@ -157,6 +158,8 @@ void CMountPwdDlg::OnFinish() {
   }
   ::SetWindowTextW(m_ctlPassphrase, L"");
   ShowMessage(AccessReasonMessage(accessReason));
+  // Whatever the reason, what the user can change here is the passphrase.
+  if (!WizardClosed()) FocusControl(m_hWnd, m_ctlPassphrase);
 }
 
 BOOL CMountPwdDlg::OnCommand(WORD id, WORD) {

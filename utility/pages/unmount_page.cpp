@@ -28,10 +28,10 @@ void CUnmountDrvDlg::ShowSlots() {
   }
   ::SendMessageW(m_ctlDrive, CB_SETCURSEL, 0, 0);
   ::SetWindowTextW(m_ctlMountedEntry, W(view.entryText.c_str()));
-  ::ShowWindow(m_ctlDrive, view.showList ? SW_SHOW : SW_HIDE);
-  ::ShowWindow(m_ctlMountedEntry, view.showList ? SW_HIDE : SW_SHOW);
+  ShowControls(m_hWnd, {m_ctlDrive}, view.showList);
+  ShowControls(m_hWnd, {m_ctlMountedEntry}, !view.showList);
   ::SetWindowTextW(m_ctlFinish, W(view.buttonText));
-  ::EnableWindow(m_ctlFinish, view.buttonEnabled ? TRUE : FALSE);
+  EnableControls(m_hWnd, {m_ctlFinish}, view.buttonEnabled);
 }
 
 void CUnmountDrvDlg::OnUnmount() {
@@ -40,9 +40,9 @@ void CUnmountDrvDlg::OnUnmount() {
   if (!ShowMessage(kConfirmUnmount, {}, U16(entry)) || WizardClosed()) return;
 
   // The reply says nothing the page acts on: a disk that stayed shows up in the list again.
-  for (HWND button : {m_ctlBack, m_ctlFinish, m_ctlCancel}) ::EnableWindow(button, FALSE);
+  EnableControls(m_hWnd, {m_ctlBack, m_ctlFinish, m_ctlCancel}, false);
   m_service.Unmount(U16(entry));
-  for (HWND button : {m_ctlBack, m_ctlFinish, m_ctlCancel}) ::EnableWindow(button, TRUE);
+  EnableControls(m_hWnd, {m_ctlBack, m_ctlFinish, m_ctlCancel}, true);
 
   if (fixed) {
     CloseWizard(IDOK);
