@@ -52,7 +52,10 @@ HRESULT CZelBase::ReadFirstFile(IDataObject* pdtobj, wchar_t* buffer, UINT capac
   HDROP drop = medium.tymed == TYMED_HGLOBAL ? static_cast<HDROP>(::GlobalLock(medium.hGlobal)) : nullptr;
   if (drop != nullptr) {
     // Only the first file counts, however many are selected; one that does not fit whole is
-    // refused rather than cut to a path that names another file.
+    // refused rather than cut to a path that names another file. A shell that answers with the
+    // characters it copied already fails the last comparison for a cut path, but not every
+    // shell does: some answer with the whole length even when they cut, so the length is
+    // measured against the buffer first.
     if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
       const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
       if (length > 0 && length < capacity && ::DragQueryFileW(drop, 0, buffer, capacity) == length) hr = S_OK;

@@ -86,11 +86,18 @@ std::vector<BYTE> CurrentUserOnlyDescriptor() {
   return descriptor;
 }
 
-std::string FirstLine(const std::string& request) {
-  return request.substr(0, request.find_first_of(std::string("\n\0", 2)));
-}
-
 }  // namespace
+
+std::string RequestLine(const std::string& request, size_t index) {
+  const std::string text = request.substr(0, request.find('\0'));
+  size_t start = 0;
+  for (size_t line = 0; line < index; ++line) {
+    start = text.find('\n', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  return text.substr(start, text.find('\n', start) - start);
+}
 
 ScriptedReply ScriptedReply::Text(const std::string& text, DWORD delayMs) {
   ScriptedReply reply;
@@ -118,9 +125,15 @@ ScriptedReply ScriptedReply::Hang() {
   return reply;
 }
 
+ScriptedReply ScriptedReply::After(std::function<void(const std::string& request)> sideAction) const {
+  ScriptedReply reply = *this;
+  reply.action = std::move(sideAction);
+  return reply;
+}
+
 CScriptedService::Script CScriptedService::ByKeyword(std::map<std::string, ScriptedReply> replies) {
   return [replies = std::move(replies)](const std::string& request) {
-    auto it = replies.find(FirstLine(request));
+    auto it = replies.find(RequestLine(request, 0));
     return it != replies.end() ? it->second : ScriptedReply::Text("");
   };
 }
@@ -262,6 +275,8 @@ void CScriptedService::Serve(HANDLE pipe) {
     if (m_options.recordRequests) m_requests.push_back(request);
     reply = m_script(request);
   }
+  // Outside the lock: a slow action holds up no other connection.
+  if (reply.action) reply.action(request);
 
   bool stopped = reply.delayMs > 0 && WaitForSingleObject(m_stopEvent, reply.delayMs) == WAIT_OBJECT_0;
   if (!stopped) {

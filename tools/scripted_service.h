@@ -1,6 +1,7 @@
 // A stand-in for the disk service in tests: it serves the service pipe on many instances at
 // once, records the exact bytes of every request and the number of connections, and answers
-// each request from the test's script: a reply, a late reply, no reply, or never a reply.
+// each request from the test's script: a reply, a late reply, no reply, or never a reply,
+// after anything the script has the service do on the side first.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,9 @@ struct ScriptedReply {
   Kind kind = Kind::Answer;
   std::string bytes;  // written in one write, exactly as given
   DWORD delayMs = 0;  // pause before answering
+  // Run with the request before the pause and the answer: what a service does on the side,
+  // such as leaving a file at the path that a request names.
+  std::function<void(const std::string& request)> action;
 
   // The reply text and its NUL, as a well-behaved service sends it.
   static ScriptedReply Text(const std::string& text, DWORD delayMs = 0);
@@ -25,7 +29,13 @@ struct ScriptedReply {
   static ScriptedReply Raw(const std::string& bytes);
   static ScriptedReply Close();
   static ScriptedReply Hang();
+  // This reply, given once action has run with the request.
+  ScriptedReply After(std::function<void(const std::string& request)> sideAction) const;
 };
+
+// Line index of a request without its line feed (0 is the keyword, 1 the first argument);
+// empty when the request has no such line.
+std::string RequestLine(const std::string& request, size_t index);
 
 class CScriptedService {
  public:

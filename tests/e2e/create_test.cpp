@@ -498,3 +498,42 @@ TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
   EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("StorageAccessible\nC:\\encrypted.zel\npa ss\n"),
                                       Request("Mount\nC:\\encrypted.zel\nE:\nVault\npa ss\n0\n")));
 }
+
+TEST_F(CreateJourney, TheOldDiskComesBackOverWhatAFailedMountLeftAtThePath) {
+  // A service may create the new disk file and then fail to attach it: the user's old disk
+  // must still come back, over that leftover, and nothing may stay under a side name.
+  CTempFile existing(L"lv-leftover.zel");
+  const std::string leftover = "a new disk that could not be attached";
+  const auto leaveFileAtPath = [&leftover](const std::string& request) {
+    const std::string path = RequestLine(request, 1);
+    HANDLE file = CreateFileW(std::wstring(path.begin(), path.end()).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);  // ASCII paths
+    DWORD written = 0;
+    WriteFile(file, leftover.data(), static_cast<DWORD>(leftover.size()), &written, nullptr);
+    CloseHandle(file);
+  };
+  Serve(CScriptedService::ByKeyword({{"Status", ScriptedReply::Text("0")},
+                                     {"StorageAccessible", ScriptedReply::Text("1\n0")},
+                                     {"Mount", ScriptedReply::Text("0").After(leaveFileAtPath)}}));
+  HWND drivePage = WalkToDrivePage(existing.Path());
+  ASSERT_NE(drivePage, nullptr);
+
+  EXPECT_EQ(FinishAndAnswer(drivePage, IDOK).caption, L"File Already Exists");
+  const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  EXPECT_EQ(box.caption, L"Failed to mount");
+  EXPECT_EQ(ReadFileText(existing.Path()), leftover);  // the service's file stands at the path
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileText(existing.Path()) == "disk"; }, kWindowTimeoutMs))
+      << ReadFileText(existing.Path());
+
+  const std::wstring folder = existing.Path().substr(0, existing.Path().find_last_of(L'\\') + 1);
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((existing.Path() + L".replaced-*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left under a side name: " << Utf8(found.cFileName);
+  if (search != INVALID_HANDLE_VALUE) {  // so that a later run starts clean
+    do {
+      DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+}

@@ -5,6 +5,7 @@
 #include "tests/e2e/driver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -250,8 +251,16 @@ bool CProgram::Start(const std::wstring& arguments, WORD showCommand,
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = showCommand;
   PROCESS_INFORMATION process{};
+  const DWORD started = GetTickCount();
   if (!CreateProcessW(path.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                       environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process)) {
+    // Said beside the test's own failure, so that a start that failed names its cause. Under
+    // Wine the call returns once the new process has been through Wine's own start-up, before
+    // any code of the program runs: error 1359 (ERROR_INTERNAL_ERROR) then means the process
+    // ended during that start-up, as one killed from outside does.
+    const DWORD error = GetLastError();
+    std::fprintf(stderr, "CProgram::Start: CreateProcessW failed with error %lu after %lu ms\n", error,
+                 GetTickCount() - started);
     return false;
   }
   CloseHandle(process.hThread);
