@@ -51,7 +51,8 @@ class CWindowProbe {
   CWindowProbe()
       : m_memory(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(WindowMeasures),
                                     kProbeMemoryName)),
-        m_message(RegisterWindowMessageW(kProbeMessageName)) {}
+        m_message(RegisterWindowMessageW(kProbeMessageName)),
+        m_dll(LoadLibraryW(PathBesideProgram(L"window_probe.dll").c_str())) {}
   ~CWindowProbe() {
     if (m_hook != nullptr) UnhookWindowsHookEx(m_hook);
     if (m_dll != nullptr) FreeLibrary(m_dll);
@@ -61,7 +62,6 @@ class CWindowProbe {
   CWindowProbe& operator=(const CWindowProbe&) = delete;
 
   bool Attach(HWND window) {
-    m_dll = LoadLibraryW(PathBesideProgram(L"window_probe.dll").c_str());
     auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(m_dll, kProbeHookName)));
     if (hook == nullptr) return false;
     m_hook = SetWindowsHookExW(WH_CALLWNDPROC, hook, m_dll, GetWindowThreadProcessId(window, nullptr));
@@ -83,7 +83,7 @@ class CWindowProbe {
  private:
   HANDLE m_memory;
   UINT m_message;
-  HMODULE m_dll = nullptr;
+  HMODULE m_dll;
   HHOOK m_hook = nullptr;
 };
 
