@@ -98,6 +98,7 @@ std::string Utf8(const wchar_t* text) { return std::string(text, text + wcslen(t
 
 class DisplayScaleJourney : public ::testing::TestWithParam<int> {
  protected:
+  void TearDown() override { DeleteHistoryValue(); }
   int Scaled(int pixelsAt96) const { return MulDiv(pixelsAt96, GetParam(), 96); }
 
   // What holds for every window: the program runs at the set DPI, aware of it, and each label
@@ -155,8 +156,6 @@ class DisplayScaleJourney : public ::testing::TestWithParam<int> {
     FreeLibrary(exe);
     return size;
   }
-
-  CProgram program;  // ends before the service it talks to
 };
 
 }  // namespace
@@ -172,6 +171,7 @@ TEST_P(DisplayScaleJourney, EveryWindowFitsItsTextsFontsAndIconsToTheScale) {
                                    {"List", ScriptedReply::Text(list)}}));
   ASSERT_TRUE(service.Start());
   CWindowProbe probe;
+  CProgram program;  // ends before the service it talks to
 
   ASSERT_TRUE(program.Start(L""));
   HWND start = WaitFor(program, IsStartWindow);
@@ -248,7 +248,6 @@ TEST_P(DisplayScaleJourney, EveryWindowFitsItsTextsFontsAndIconsToTheScale) {
 
   Click(start, IDCANCEL);
   EXPECT_EQ(ExitCodeOf(program), 2);
-  DeleteHistoryValue();
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, DisplayScaleJourney, ::testing::Values(96, 120, 144, 192),
