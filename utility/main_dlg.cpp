@@ -2,6 +2,7 @@
 #include "utility/main_dlg.h"
 
 #include "framework/app_module.h"
+#include "framework/display_scale.h"
 #include "framework/window_placement.h"
 #include "utility/page_flow.h"
 #include "utility/wizard.h"
@@ -69,9 +70,9 @@ void CMainDlg::OnInitDialog() {
   }
   UIAddChildWindowContainer(m_hWnd);
 
-  m_hHeadingFont = ::CreateFontW(20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
+  m_hHeadingFont = CreateScaledFont(L"Arial", 20, FW_BOLD);
   ::SendMessageW(m_ctlHeading, WM_SETFONT, reinterpret_cast<WPARAM>(m_hHeadingFont), TRUE);
-  m_hLabelFont = ::CreateFontW(18, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
+  m_hLabelFont = CreateScaledFont(L"Arial", 18, FW_MEDIUM);
   for (HWND label : {m_ctlCreateLabel, m_ctlMountLabel, m_ctlDisconnectLabel}) {
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(m_hLabelFont), TRUE);
   }

@@ -8,6 +8,7 @@
 #include "common/wide.h"
 #include "framework/dialog_focus.h"
 #include "framework/dialog_impl.h"
+#include "framework/display_scale.h"
 #include "framework/system_library.h"
 #include "utility/free_drives.h"
 #include "utility/history.h"
@@ -136,7 +137,7 @@ void FillFreeDriveList(HWND comboBox) {
 }
 
 HFONT SetHeadingFont(HWND page) {
-  HFONT font = ::CreateFontW(18, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
+  HFONT font = CreateScaledFont(L"Arial", 18, FW_BOLD);
   ::SendDlgItemMessageW(page, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   return font;
 }
