@@ -101,9 +101,13 @@ void CZelBaseDlg::ShowPage(CDialogBase* target, CDialogBase* current) {
   ::GetWindowRect(current->m_hWnd, &from);
   ::GetWindowRect(target->m_hWnd, &to);
   ::MoveWindow(target->m_hWnd, from.left, from.top, to.right - to.left, to.bottom - to.top, TRUE);
-  ::ShowWindow(current->m_hWnd, SW_HIDE);
+  // The target is shown (and so activated) before the current page goes: hiding the active
+  // window first would hand the activation to some other window in between, and the window
+  // system may deliver that change after the target has taken over, leaving no page with the
+  // keyboard focus.
   ::ShowWindow(target->m_hWnd, SW_SHOW);
   ::BringWindowToTop(target->m_hWnd);
+  ::ShowWindow(current->m_hWnd, SW_HIDE);
   FocusFirstInput(target->m_hWnd);
 }
 

@@ -491,7 +491,8 @@ TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
   // Waiting for the new drive, everything is off but the focus stays on the page; Escape does
   // not take the mounted disk for a cancelled one.
   ASSERT_TRUE(WaitUntil([&] { return !IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
-  EXPECT_TRUE(IsChild(drivePage, FocusedWindow(drivePage)));
+  // The box gives the focus back to the page once it has gone, which takes a moment.
+  EXPECT_TRUE(WaitUntil([&] { return IsChild(drivePage, FocusedWindow(drivePage)) != FALSE; }, kWindowTimeoutMs));
   PressKey(VK_ESCAPE);
   CDriveLetter newDrive(L'E');
   EXPECT_EQ(ExitCodeOf(program), 4);
