@@ -1,0 +1,51 @@
+// The development service's pipe: a fixed set of instances made when it starts, each served by
+// a worker of its own that answers one client, waits for it to close and then waits for the
+// next. Nothing grows with the number of requests: no thread, handle or buffer per connection.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CPipeServer {
+ public:
+  // The reply text to one request (its bytes up to and including its NUL, or the first
+  // maxRequestBytes + 1 bytes of a longer one); the server adds the NUL. Called from many
+  // workers at once.
+  using Handler = std::function<std::string(const std::string& request)>;
+
+  enum class StartResult { Serving, NameTaken, Failed };
+
+  CPipeServer(size_t instances, size_t maxRequestBytes, Handler handler);
+  ~CPipeServer();
+  CPipeServer(const CPipeServer&) = delete;
+  CPipeServer& operator=(const CPipeServer&) = delete;
+
+  // Creates every instance, the first one as the pipe's first instance so that a pipe another
+  // process already serves is never joined (NameTaken), and starts the workers. Only the user
+  // running the service may connect, and only from this machine.
+  StartResult Start();
+  // Ends every connection and worker.
+  void Stop();
+
+ private:
+  struct Instance {
+    CPipeServer* server = nullptr;
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    HANDLE thread = nullptr;
+  };
+
+  static DWORD WINAPI WorkerMain(void* instance);
+  void Work(HANDLE pipe);
+  // Waits for a client on the instance; false when the server stops.
+  bool Connect(HANDLE pipe);
+  void Answer(HANDLE pipe);
+
+  size_t m_nInstances;
+  size_t m_nMaxRequestBytes;
+  Handler m_handler;
+  HANDLE m_stopEvent;
+  std::vector<Instance> m_instances;
+};
