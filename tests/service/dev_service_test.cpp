@@ -13,6 +13,7 @@
 #include "common/mount_list.h"
 #include "common/service_pipe.h"
 #include "common/wide.h"
+#include "tests/win/child_process.h"
 #include "tests/win/test_paths.h"
 
 namespace {
@@ -148,37 +149,17 @@ TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
 }
 
 TEST_F(DevServiceTest, ASecondServiceRefusesToStartAndSaysWhy) {
-  // Its messages go to a file: the first service keeps the pipe and goes on answering.
+  // The first service keeps the pipe and goes on answering.
   const std::wstring log = TempFilePath(L"lv-service-second.log");
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE output = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(output, INVALID_HANDLE_VALUE);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = output;
-  startup.hStdError = output;
-  std::wstring commandLine = L"\"" + ServicePath() + L"\"";
-  PROCESS_INFORMATION second{};
-  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &second));
-  CloseHandle(output);
-  CloseHandle(second.hThread);
-  const bool ended = WaitForSingleObject(second.hProcess, 15000) == WAIT_OBJECT_0;
-  if (!ended) TerminateProcess(second.hProcess, 0);
   DWORD code = 0;
-  GetExitCodeProcess(second.hProcess, &code);
-  CloseHandle(second.hProcess);
-  EXPECT_TRUE(ended) << "the second service went on running";
-  EXPECT_EQ(code, 1u);
-
-  std::string text(4096, '\0');
-  HANDLE input = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-  DWORD read = 0;
-  ReadFile(input, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-  CloseHandle(input);
+  {
+    CChildProcess second(ServicePath(), L"", log);
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitExit(15000, &code)) << "the second service went on running";
+    EXPECT_EQ(code, 1u);
+    EXPECT_THAT(second.Output(), ::testing::HasSubstr("another process already serves \\\\.\\Pipe\\ZelPipe"));
+  }
   DeleteFileW(log.c_str());
-  EXPECT_THAT(text.substr(0, read), ::testing::HasSubstr("another process already serves \\\\.\\Pipe\\ZelPipe"));
   EXPECT_EQ(client.Status(u"C:"), 0);
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-second.zel")), u"", reason), 1);
