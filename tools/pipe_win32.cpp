@@ -1,20 +1,22 @@
 // Named-pipe plumbing shared by our pipe servers and the conformance checker.
 #include "tools/pipe_win32.h"
 
-CPipeIo::CPipeIo(HANDLE pipe, HANDLE stopEvent) : m_pipe(pipe), m_stopEvent(stopEvent) {
-  m_ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+CPipeIo::CPipeIo(HANDLE pipe, HANDLE stopEvent, HANDLE ioEvent)
+    : m_pipe(pipe), m_stopEvent(stopEvent), m_bOwnEvent(ioEvent == nullptr) {
+  m_ov.hEvent = m_bOwnEvent ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : ioEvent;
 }
 
-CPipeIo::~CPipeIo() { ::CloseHandle(m_ov.hEvent); }
+CPipeIo::~CPipeIo() {
+  if (m_bOwnEvent) ::CloseHandle(m_ov.hEvent);
+}
 
+// ReadFile and WriteFile reset the event themselves as the operation starts.
 bool CPipeIo::Read(char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
-  ::ResetEvent(m_ov.hEvent);
   const BOOL started = ::ReadFile(m_pipe, buffer, size, nullptr, &m_ov);
   return Finish(started, timeoutMs, done);
 }
 
 bool CPipeIo::Write(const char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
-  ::ResetEvent(m_ov.hEvent);
   const BOOL started = ::WriteFile(m_pipe, buffer, size, nullptr, &m_ov);
   return Finish(started, timeoutMs, done);
 }
@@ -22,7 +24,9 @@ bool CPipeIo::Write(const char* buffer, DWORD size, DWORD timeoutMs, DWORD* done
 bool CPipeIo::Finish(BOOL started, DWORD timeoutMs, DWORD* done) {
   *done = 0;
   m_bTimedOut = false;
-  if (!started && ::GetLastError() != ERROR_IO_PENDING) return false;
+  // Done at once (the usual case for a short read or write): no wait needed.
+  if (started) return ::GetOverlappedResult(m_pipe, &m_ov, done, FALSE) != FALSE;
+  if (::GetLastError() != ERROR_IO_PENDING) return false;
   HANDLE waits[2] = {m_ov.hEvent, m_stopEvent};
   const DWORD result = ::WaitForMultipleObjects(m_stopEvent != nullptr ? 2 : 1, waits, FALSE, timeoutMs);
   if (result != WAIT_OBJECT_0) {

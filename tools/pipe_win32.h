@@ -12,8 +12,9 @@
 // call returns.
 class CPipeIo {
  public:
-  // stopEvent may be null: then only the deadline ends a wait.
-  CPipeIo(HANDLE pipe, HANDLE stopEvent);
+  // stopEvent may be null: then only the deadline ends a wait. ioEvent, a manual-reset event
+  // the caller keeps, saves making one for every connection; null: one of our own.
+  CPipeIo(HANDLE pipe, HANDLE stopEvent, HANDLE ioEvent = nullptr);
   ~CPipeIo();
   CPipeIo(const CPipeIo&) = delete;
   CPipeIo& operator=(const CPipeIo&) = delete;
@@ -28,6 +29,7 @@ class CPipeIo {
 
   HANDLE m_pipe;
   HANDLE m_stopEvent;
+  bool m_bOwnEvent;
   OVERLAPPED m_ov{};
   bool m_bTimedOut = false;
 };

@@ -11,17 +11,24 @@ namespace {
 constexpr DWORD kPipeRejectRemoteClients = 0x00000008;  // not declared for XP-level headers
 constexpr DWORD kPipeBufferBytes = 4096;
 constexpr DWORD kWorkerStackBytes = 256 * 1024;
-// A client sends its request in one write as soon as it has connected and closes once it has
-// read the reply; one that takes longer than this for either gives its instance back.
+// A client sends its request in one write as soon as it has connected, and reads the reply at
+// once; one that takes longer than this for either gives its instance back.
 constexpr DWORD kRequestTimeoutMs = 5000;
 constexpr DWORD kReplyTimeoutMs = 5000;
-constexpr DWORD kClientCloseTimeoutMs = 5000;
 constexpr DWORD kRetryMs = 100;
 
 // Milliseconds left until a deadline taken from GetTickCount; 0 once it has passed.
 DWORD Remaining(DWORD start, DWORD limitMs) {
   const DWORD spent = ::GetTickCount() - start;
   return spent < limitMs ? limitMs - spent : 0;
+}
+
+// Whether some process answers a client's open of the pipe already.
+bool PipeIsServed() {
+  HANDLE pipe = ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_PIPE_BUSY;
+  ::CloseHandle(pipe);
+  return true;
 }
 
 }  // namespace
@@ -37,20 +44,28 @@ CPipeServer::~CPipeServer() {
   ::CloseHandle(m_stopEvent);
 }
 
+HANDLE CPipeServer::NewInstance(bool first) {
+  SECURITY_ATTRIBUTES security{sizeof security, m_securityDescriptor.data(), FALSE};
+  return ::CreateNamedPipeA(kServicePipeName,
+                            PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+                            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | kPipeRejectRemoteClients,
+                            PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes, kPipeBufferBytes, 0, &security);
+}
+
 CPipeServer::StartResult CPipeServer::Start() {
-  std::vector<BYTE> descriptor = CurrentUserOnlyDescriptor();
-  if (descriptor.empty()) return StartResult::Failed;
-  SECURITY_ATTRIBUTES security{sizeof security, descriptor.data(), FALSE};
+  // FILE_FLAG_FIRST_PIPE_INSTANCE settles it where it is enforced; Wine ignores it, so first see
+  // whether anybody answers.
+  if (PipeIsServed()) return StartResult::NameTaken;
+  m_securityDescriptor = CurrentUserOnlyDescriptor();
+  if (m_securityDescriptor.empty()) return StartResult::Failed;
   ::ResetEvent(m_stopEvent);
+  ::InterlockedExchange(&m_nStopping, 0);
   m_instances.assign(m_nInstances, Instance{});
   for (size_t i = 0; i < m_nInstances; ++i) {
-    const DWORD first = i == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     m_instances[i].server = this;
-    m_instances[i].pipe = ::CreateNamedPipeA(
-        kServicePipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | first,
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | kPipeRejectRemoteClients, static_cast<DWORD>(m_nInstances),
-        kPipeBufferBytes, kPipeBufferBytes, 0, &security);
-    if (m_instances[i].pipe == INVALID_HANDLE_VALUE) {
+    m_instances[i].ioEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_instances[i].pipe = NewInstance(i == 0);
+    if (m_instances[i].pipe == INVALID_HANDLE_VALUE || m_instances[i].ioEvent == nullptr) {
       const DWORD error = ::GetLastError();
       Stop();
       // The first instance of a name that exists already: someone else serves it.
@@ -70,6 +85,7 @@ CPipeServer::StartResult CPipeServer::Start() {
 }
 
 void CPipeServer::Stop() {
+  ::InterlockedExchange(&m_nStopping, 1);
   ::SetEvent(m_stopEvent);
   for (Instance& instance : m_instances) {
     if (instance.thread != nullptr) {
@@ -77,29 +93,44 @@ void CPipeServer::Stop() {
       ::CloseHandle(instance.thread);
     }
     if (instance.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(instance.pipe);
+    if (instance.ioEvent != nullptr) ::CloseHandle(instance.ioEvent);
   }
   m_instances.clear();
 }
 
 DWORD WINAPI CPipeServer::WorkerMain(void* instance) {
   auto* self = static_cast<Instance*>(instance);
-  self->server->Work(self->pipe);
+  self->server->Work(*self);
   return 0;
 }
 
-void CPipeServer::Work(HANDLE pipe) {
-  while (Connect(pipe)) {
-    Answer(pipe);
-    ::DisconnectNamedPipe(pipe);
+void CPipeServer::Work(Instance& instance) {
+  while (m_nStopping == 0) {
+    if (instance.pipe == INVALID_HANDLE_VALUE) {
+      instance.pipe = NewInstance(false);
+      if (instance.pipe == INVALID_HANDLE_VALUE) {
+        ::WaitForSingleObject(m_stopEvent, kRetryMs);
+        continue;
+      }
+    }
+    if (!Connect(instance)) continue;
+    Answer(instance);
+    // Closing our end, unlike disconnecting it, leaves the reply in the pipe for the client to
+    // read and close in its own time; a fresh instance takes this one's place at once. Waiting
+    // for the client to close first would leave the instance unusable until this worker is
+    // scheduled again, and under load clients would find every instance in that state.
+    ::CloseHandle(instance.pipe);
+    instance.pipe = INVALID_HANDLE_VALUE;
   }
 }
 
-bool CPipeServer::Connect(HANDLE pipe) {
+bool CPipeServer::Connect(const Instance& instance) {
+  HANDLE pipe = instance.pipe;
   OVERLAPPED ov{};
-  ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ov.hEvent = instance.ioEvent;
   bool connected = false;
-  while (!connected && ::WaitForSingleObject(m_stopEvent, 0) != WAIT_OBJECT_0) {
-    ::ResetEvent(ov.hEvent);
+  while (!connected && m_nStopping == 0) {
+    // ConnectNamedPipe resets the event itself as it starts.
     if (::ConnectNamedPipe(pipe, &ov)) {
       connected = true;
       break;
@@ -127,12 +158,11 @@ bool CPipeServer::Connect(HANDLE pipe) {
         break;
     }
   }
-  ::CloseHandle(ov.hEvent);
   return connected;
 }
 
-void CPipeServer::Answer(HANDLE pipe) {
-  CPipeIo io(pipe, m_stopEvent);
+void CPipeServer::Answer(const Instance& instance) {
+  CPipeIo io(instance.pipe, m_stopEvent, instance.ioEvent);
   char chunk[kPipeBufferBytes];
   DWORD got = 0;
 
@@ -148,13 +178,8 @@ void CPipeServer::Answer(HANDLE pipe) {
 
   std::string reply = m_handler(request);
   reply.push_back('\0');
+  // The write ends as soon as the reply is in the pipe's buffer (or, for a long one, once the
+  // client has read enough of it).
   DWORD written = 0;
-  if (!io.Write(reply.data(), static_cast<DWORD>(reply.size()), kReplyTimeoutMs, &written)) return;
-
-  // Disconnecting now would throw away a reply the client has not read yet: wait for it to
-  // close. Whatever it still sends (the rest of an oversized request) is read and dropped.
-  const DWORD replied = ::GetTickCount();
-  while (Remaining(replied, kClientCloseTimeoutMs) > 0 &&
-         io.Read(chunk, sizeof chunk, Remaining(replied, kClientCloseTimeoutMs), &got)) {
-  }
+  io.Write(reply.data(), static_cast<DWORD>(reply.size()), kReplyTimeoutMs, &written);
 }

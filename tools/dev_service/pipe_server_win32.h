@@ -1,6 +1,7 @@
-// The development service's pipe: a fixed set of instances made when it starts, each served by
-// a worker of its own that answers one client, waits for it to close and then waits for the
-// next. Nothing grows with the number of requests: no thread, handle or buffer per connection.
+// The development service's pipe: a fixed set of instances made when it starts, each with a
+// worker of its own that answers one client at a time: it reads the request, writes the reply,
+// puts a fresh instance in the place of the answered one and waits for the next client. Nothing
+// grows with the number of requests: no thread, handle or buffer per connection.
 #pragma once
 
 #include <windows.h>
@@ -35,17 +36,22 @@ class CPipeServer {
     CPipeServer* server = nullptr;
     HANDLE pipe = INVALID_HANDLE_VALUE;
     HANDLE thread = nullptr;
+    HANDLE ioEvent = nullptr;  // the worker's one event for all its waits
   };
 
   static DWORD WINAPI WorkerMain(void* instance);
-  void Work(HANDLE pipe);
+  // Only the first instance ever made claims the name.
+  HANDLE NewInstance(bool first);
+  void Work(Instance& instance);
   // Waits for a client on the instance; false when the server stops.
-  bool Connect(HANDLE pipe);
-  void Answer(HANDLE pipe);
+  bool Connect(const Instance& instance);
+  void Answer(const Instance& instance);
 
   size_t m_nInstances;
   size_t m_nMaxRequestBytes;
   Handler m_handler;
   HANDLE m_stopEvent;
+  volatile LONG m_nStopping = 0;  // set before m_stopEvent, read without a call into the system
+  std::vector<BYTE> m_securityDescriptor;  // only the user running the service may connect
   std::vector<Instance> m_instances;
 };
