@@ -56,7 +56,7 @@ bool NamesADevice(const std::u16string& path) {
   }
   // A reserved device name as the last part, with or without an extension: "nul", "C:\d\con.zel".
   std::u16string base = p.substr(p.find_last_of(u"\\:") + 1);
-  base = base.substr(0, base.find(u'.'));
+  base.resize(std::min(base.size(), base.find(u'.')));
   while (!base.empty() && base.back() == u' ') base.pop_back();
   for (const char16_t* device : {u"con", u"prn", u"aux", u"nul", u"conin$", u"conout$", u"clock$"}) {
     if (base == device) return true;

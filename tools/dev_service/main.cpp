@@ -24,7 +24,7 @@ int main() {
   CDevService service(platform);
 
   CPipeServer pipe(kInstances, CDevService::kMaxRequestBytes, [&service](const std::string& request) {
-    const std::string reply = service.Handle(request);
+    std::string reply = service.Handle(request);
     // One write per line, so that lines of requests answered at the same time never mix.
     const std::string line = CDevService::Describe(request, reply) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);

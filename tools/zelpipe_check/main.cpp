@@ -48,7 +48,8 @@ std::wstring FreeName(const std::wstring& folder, const std::wstring& stem, cons
   const std::wstring base = WithSlash(folder) + stem + L"-" + std::to_wstring(::GetCurrentProcessId());
   std::wstring path = base + extension;
   for (int n = 2; ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n) {
-    path = base + L"-" + std::to_wstring(n) + extension;
+    path = base;
+    path += L"-" + std::to_wstring(n) + extension;
   }
   return path;
 }

@@ -103,6 +103,7 @@ std::vector<ProbeReply> CWin32Probe::ExchangeTogether(const std::string& request
   }
   ::CloseHandle(allTried);
   std::vector<ProbeReply> replies;
+  replies.reserve(clients.size());
   for (const Client& client : clients) replies.push_back(client.reply);
   return replies;
 }

@@ -35,7 +35,7 @@ std::string ExchangeFault(const ProbeReply& reply) {
 }
 
 std::string FrameFault(const ProbeReply& reply, uint32_t capacity) {
-  const std::string fault = ExchangeFault(reply);
+  std::string fault = ExchangeFault(reply);
   if (!fault.empty()) return fault;
   const size_t nul = reply.bytes.find('\0');
   if (nul == std::string::npos) return "no NUL in the " + Count(reply.bytes.size(), "byte") + " it sent";
