@@ -24,9 +24,9 @@ class CPipeServer {
   CPipeServer(const CPipeServer&) = delete;
   CPipeServer& operator=(const CPipeServer&) = delete;
 
-  // Creates every instance, the first one as the pipe's first instance so that a pipe another
-  // process already serves is never joined (NameTaken), and starts the workers. Only the user
-  // running the service may connect, and only from this machine.
+  // Creates every instance and starts the workers; a pipe that another process serves already
+  // is never joined (NameTaken). Only the user running the service may connect, and only from
+  // this machine.
   StartResult Start();
   // Ends every connection and worker.
   void Stop();
