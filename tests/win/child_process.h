@@ -14,7 +14,10 @@ class CChildProcess {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileW(m_outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
                                 CREATE_ALWAYS, 0, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return;
+    if (output == INVALID_HANDLE_VALUE) {
+      m_startError = GetLastError();
+      return;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -26,6 +29,8 @@ class CChildProcess {
                        &process)) {
       CloseHandle(process.hThread);
       m_process = process.hProcess;
+    } else {
+      m_startError = GetLastError();
     }
     CloseHandle(output);
   }
@@ -39,6 +44,8 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Started() const { return m_process != nullptr; }
+  // Why it did not start: the system's error code.
+  DWORD StartError() const { return m_startError; }
   HANDLE Handle() const { return m_process; }
 
   // True, with its exit code, once it has ended within timeoutMs.
@@ -63,4 +70,5 @@ class CChildProcess {
  private:
   std::wstring m_outputFile;
   HANDLE m_process = nullptr;
+  DWORD m_startError = 0;
 };
