@@ -13,7 +13,7 @@ namespace {
 
 // Clients that may be served at the same moment; the next one finds the pipe busy. Each has an
 // instance of the pipe and a worker of its own, made once when the service starts.
-constexpr size_t kInstances = 128;
+constexpr size_t kInstances = 64;
 
 }  // namespace
 

@@ -64,8 +64,10 @@ CPipeServer::StartResult CPipeServer::Start() {
   for (size_t i = 0; i < m_nInstances; ++i) {
     m_instances[i].server = this;
     m_instances[i].ioEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_instances[i].listenEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_instances[i].pipe = NewInstance(i == 0);
-    if (m_instances[i].pipe == INVALID_HANDLE_VALUE || m_instances[i].ioEvent == nullptr) {
+    if (m_instances[i].pipe == INVALID_HANDLE_VALUE || m_instances[i].ioEvent == nullptr ||
+        m_instances[i].listenEvent == nullptr) {
       const DWORD error = ::GetLastError();
       Stop();
       // The first instance of a name that exists already: someone else serves it.
@@ -94,6 +96,7 @@ void CPipeServer::Stop() {
     }
     if (instance.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(instance.pipe);
     if (instance.ioEvent != nullptr) ::CloseHandle(instance.ioEvent);
+    if (instance.listenEvent != nullptr) ::CloseHandle(instance.listenEvent);
   }
   m_instances.clear();
 }
@@ -104,65 +107,57 @@ DWORD WINAPI CPipeServer::WorkerMain(void* instance) {
   return 0;
 }
 
+CPipeServer::Listening CPipeServer::Listen(HANDLE pipe, OVERLAPPED& ov) {
+  // ConnectNamedPipe resets the event itself as it starts.
+  if (::ConnectNamedPipe(pipe, &ov)) return Listening::Connected;
+  switch (::GetLastError()) {
+    case ERROR_PIPE_CONNECTED: return Listening::Connected;
+    case ERROR_IO_PENDING: return Listening::Pending;
+    default: return Listening::Failed;  // ERROR_NO_DATA too: a client came and went already
+  }
+}
+
 void CPipeServer::Work(Instance& instance) {
+  OVERLAPPED listen{};
+  listen.hEvent = instance.listenEvent;
+  Listening state = Listen(instance.pipe, listen);
   while (m_nStopping == 0) {
+    if (state == Listening::Pending) {
+      HANDLE waits[2] = {listen.hEvent, m_stopEvent};
+      DWORD unused = 0;
+      if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) break;
+      state = ::GetOverlappedResult(instance.pipe, &listen, &unused, FALSE) ? Listening::Connected
+                                                                               : Listening::Failed;
+    }
+    HANDLE served = state == Listening::Connected ? instance.pipe : INVALID_HANDLE_VALUE;
+    if (state == Listening::Failed && instance.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(instance.pipe);
+
+    // A fresh instance takes this one's place and listens before the client is answered, so
+    // the slot is without a listening instance only for as long as it takes to make one. The
+    // answered instance is then closed, not disconnected: that leaves the reply in the pipe for
+    // the client to read and close in its own time.
+    instance.pipe = NewInstance(false);
+    state = instance.pipe != INVALID_HANDLE_VALUE ? Listen(instance.pipe, listen) : Listening::Failed;
+    if (served != INVALID_HANDLE_VALUE) {
+      Answer(served, instance.ioEvent);
+      ::CloseHandle(served);
+    }
     if (instance.pipe == INVALID_HANDLE_VALUE) {
+      ::WaitForSingleObject(m_stopEvent, kRetryMs);  // out of instances for the moment
       instance.pipe = NewInstance(false);
-      if (instance.pipe == INVALID_HANDLE_VALUE) {
-        ::WaitForSingleObject(m_stopEvent, kRetryMs);
-        continue;
-      }
+      state = instance.pipe != INVALID_HANDLE_VALUE ? Listen(instance.pipe, listen) : Listening::Failed;
     }
-    if (!Connect(instance)) continue;
-    Answer(instance);
-    // Closing our end, unlike disconnecting it, leaves the reply in the pipe for the client to
-    // read and close in its own time; a fresh instance takes this one's place at once. Waiting
-    // for the client to close first would leave the instance unusable until this worker is
-    // scheduled again, and under load clients would find every instance in that state.
-    ::CloseHandle(instance.pipe);
-    instance.pipe = INVALID_HANDLE_VALUE;
+  }
+  // The overlapped structure lives on this stack: the pending listen must end before it goes.
+  if (state == Listening::Pending) {
+    DWORD unused = 0;
+    ::CancelIo(instance.pipe);
+    ::GetOverlappedResult(instance.pipe, &listen, &unused, TRUE);
   }
 }
 
-bool CPipeServer::Connect(const Instance& instance) {
-  HANDLE pipe = instance.pipe;
-  OVERLAPPED ov{};
-  ov.hEvent = instance.ioEvent;
-  bool connected = false;
-  while (!connected && m_nStopping == 0) {
-    // ConnectNamedPipe resets the event itself as it starts.
-    if (::ConnectNamedPipe(pipe, &ov)) {
-      connected = true;
-      break;
-    }
-    switch (::GetLastError()) {
-      case ERROR_PIPE_CONNECTED:
-        connected = true;
-        break;
-      case ERROR_IO_PENDING: {
-        HANDLE waits[2] = {ov.hEvent, m_stopEvent};
-        DWORD unused = 0;
-        if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
-          connected = ::GetOverlappedResult(pipe, &ov, &unused, FALSE) != FALSE;
-        } else {
-          ::CancelIo(pipe);
-          ::GetOverlappedResult(pipe, &ov, &unused, TRUE);
-        }
-        break;
-      }
-      case ERROR_NO_DATA:  // a client came and went before we saw it
-        ::DisconnectNamedPipe(pipe);
-        break;
-      default:  // nothing sensible to do but wait a moment and listen again
-        ::WaitForSingleObject(m_stopEvent, kRetryMs);
-        break;
-    }
-  }
-  return connected;
-}
-
-void CPipeServer::Answer(const Instance& instance) {
-  CPipeIo io(instance.pipe, m_stopEvent, instance.ioEvent);
+void CPipeServer::Answer(HANDLE pipe, HANDLE ioEvent) {
+  CPipeIo io(pipe, m_stopEvent, ioEvent);
   char chunk[kPipeBufferBytes];
   DWORD got = 0;
 

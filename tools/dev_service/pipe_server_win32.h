@@ -1,7 +1,8 @@
-// The development service's pipe: a fixed set of instances made when it starts, each with a
-// worker of its own that answers one client at a time: it reads the request, writes the reply,
-// puts a fresh instance in the place of the answered one and waits for the next client. Nothing
-// grows with the number of requests: no thread, handle or buffer per connection.
+// The development service's pipe: a fixed set of listening instances made when it starts, each
+// with a worker of its own that answers one client at a time. Once a client has come, a fresh
+// instance takes the place of its instance and listens while the worker reads the request and
+// writes the reply, so under any load the set stays listening. Nothing grows with the number of
+// requests: no thread, handle or buffer per connection.
 #pragma once
 
 #include <windows.h>
@@ -32,20 +33,24 @@ class CPipeServer {
   void Stop();
 
  private:
+  // A slot: the listening instance and its worker.
   struct Instance {
     CPipeServer* server = nullptr;
     HANDLE pipe = INVALID_HANDLE_VALUE;
     HANDLE thread = nullptr;
-    HANDLE ioEvent = nullptr;  // the worker's one event for all its waits
+    HANDLE listenEvent = nullptr;  // for waiting for a client
+    HANDLE ioEvent = nullptr;      // for reading a request and writing its reply
   };
+  enum class Listening { Pending, Connected, Failed };
 
   static DWORD WINAPI WorkerMain(void* instance);
   // Only the first instance ever made claims the name.
   HANDLE NewInstance(bool first);
   void Work(Instance& instance);
-  // Waits for a client on the instance; false when the server stops.
-  bool Connect(const Instance& instance);
-  void Answer(const Instance& instance);
+  // Starts waiting for a client on the instance.
+  static Listening Listen(HANDLE pipe, OVERLAPPED& ov);
+  // Reads the request on a connected instance and writes the reply.
+  void Answer(HANDLE pipe, HANDLE ioEvent);
 
   size_t m_nInstances;
   size_t m_nMaxRequestBytes;
