@@ -32,19 +32,25 @@ class MemoryMachine : public IDevPlatform {
   explicit MemoryMachine(std::string_view givenDisk) { m_files[u"c:\\disks\\given.zel"] = std::string(givenDisk); }
 
   FileRead ReadDiskFile(const std::u16string& path) override {
-    if (!IsValidName(path)) return {FileState::Unreadable, {}};
+    if (!IsValidName(path)) return {FileState::Unreadable, {}, 0, {}};
     const std::u16string key = ToLowerAscii(path);
-    if (key == u"c:\\disks\\locked.zel") return {FileState::AccessDenied, {}};
-    if (m_folders.count(key)) return {FileState::Directory, {}};
+    if (key == u"c:\\disks\\locked.zel") return {FileState::AccessDenied, {}, 0, {}};
+    if (m_folders.count(key)) return {FileState::Directory, {}, 0, {}};
     const auto file = m_files.find(key);
-    if (file != m_files.end()) return {FileState::Readable, file->second};
-    return {m_folders.count(FolderOf(key)) ? FileState::Missing : FileState::MissingFolder, {}};
+    if (file != m_files.end()) return {FileState::Readable, file->second, 0, ToUtf8(key)};
+    return {m_folders.count(FolderOf(key)) ? FileState::Missing : FileState::MissingFolder, {}, 0, {}};
   }
-  bool CreateDiskFile(const std::u16string& path, const std::string& bytes) override {
-    if (ReadDiskFile(path).state != FileState::Missing) return false;
+  FileRead HoldDiskFile(const std::u16string& path) override {
+    FileRead file = ReadDiskFile(path);
+    if (file.state == FileState::Readable) file.held = Hold(path);
+    return file;
+  }
+  FileRead CreateDiskFile(const std::u16string& path, const std::string& bytes) override {
+    if (ReadDiskFile(path).state != FileState::Missing) return {};
     m_files[ToLowerAscii(path)] = bytes;
-    return true;
+    return {FileState::Readable, bytes, Hold(path), ToUtf8(ToLowerAscii(path))};
   }
+  void ReleaseDiskFile(HeldFile file) override { FUZZ_CHECK(m_held.erase(file) == 1); }
   uint32_t LogicalDrives() override { return drives; }
   bool AttachDrive(char16_t letter) override {
     FUZZ_CHECK(letter >= u'A' && letter <= u'Z' && (drives & Bit(letter)) == 0);
@@ -65,6 +71,14 @@ class MemoryMachine : public IDevPlatform {
     }
     return verifier;
   }
+
+  // Whether the file is held open exactly once.
+  bool HeldOnce(const std::u16string& path) const {
+    size_t count = 0;
+    for (const auto& held : m_held) count += held.second == ToLowerAscii(path) ? 1 : 0;
+    return count == 1;
+  }
+  size_t HeldCount() const { return m_held.size(); }
 
   const std::string* File(const std::u16string& path) const {
     const auto file = m_files.find(ToLowerAscii(path));
@@ -89,7 +103,14 @@ class MemoryMachine : public IDevPlatform {
     return true;
   }
 
+  HeldFile Hold(const std::u16string& path) {
+    m_held[++m_nLastHeld] = ToLowerAscii(path);
+    return m_nLastHeld;
+  }
+
   std::map<std::u16string, std::string> m_files;
+  std::map<HeldFile, std::u16string> m_held;
+  HeldFile m_nLastHeld = 0;
   std::set<std::u16string> m_folders{u"c:\\disks", u"c:\\disks\\folder.zel"};
   int m_seed = 0;
 };
@@ -120,10 +141,11 @@ std::string WithLinesReplaced(const std::vector<std::string>& lines, std::initia
   return text;
 }
 
-// The log line never depends on a label or a passphrase.
+// The log line never depends on a label or a passphrase, and holds no control character.
 void CheckLogLine(const std::string& request, const std::string& reply) {
   const std::vector<std::string> lines = Lines(request.substr(0, request.find('\0')));
   const std::string line = CDevService::Describe(request, reply);
+  for (char c : line) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
   if (lines[0] == "Mount" && lines.size() > 3) {
     FUZZ_CHECK(CDevService::Describe(WithLinesReplaced(lines, {3, 4}), reply) == line);
   } else if (lines[0] == "StorageAccessible" && lines.size() > 2) {
@@ -142,6 +164,7 @@ MountSlots CheckState(CDevService& service, MemoryMachine& machine) {
   for (char c : list) lines += c == '\n' ? 1 : 0;
   uint32_t attached = MemoryMachine::kOwnDrives;
   std::set<int32_t> numbers;
+  size_t mounted = 0;
   for (size_t i = 0; i < slots.size(); ++i) {
     const std::u16string drive{static_cast<char16_t>(u'A' + i), u':'};
     const MountSlot& slot = slots[i];
@@ -152,8 +175,11 @@ MountSlots CheckState(CDevService& service, MemoryMachine& machine) {
     FUZZ_CHECK(slot.drive == drive && slot.number > 0 && numbers.insert(slot.number).second);
     const std::string* file = machine.File(slot.path);
     FUZZ_CHECK(file != nullptr && DecodeDiskImage(*file).has_value());
+    FUZZ_CHECK(machine.HeldOnce(slot.path));
+    ++mounted;
   }
   FUZZ_CHECK(lines == 0);
+  FUZZ_CHECK(machine.HeldCount() == mounted);
   FUZZ_CHECK(machine.drives == attached);
   return slots;
 }
@@ -188,5 +214,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(service.Handle(Request("ListSize", {})) == "0");
   FUZZ_CHECK(machine.drives == MemoryMachine::kOwnDrives);
+  FUZZ_CHECK(machine.HeldCount() == 0);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/service_pipe.h"
+#include "tools/pipe_win32.h"
 
 namespace {
 
@@ -15,76 +16,11 @@ constexpr DWORD kClientCloseTimeoutMs = 10000;
 constexpr DWORD kPipeRejectRemoteClients = 0x00000008;  // not declared for XP-level headers
 constexpr DWORD kPipeBufferBytes = 4096;
 
-// One overlapped operation on a pipe that ends early when the stop event is set.
-class CPipeIo {
- public:
-  CPipeIo(HANDLE pipe, HANDLE stopEvent) : m_pipe(pipe), m_stopEvent(stopEvent) {
-    m_ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  }
-  ~CPipeIo() { CloseHandle(m_ov.hEvent); }
-  CPipeIo(const CPipeIo&) = delete;
-  CPipeIo& operator=(const CPipeIo&) = delete;
-
-  bool Read(char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
-    ResetEvent(m_ov.hEvent);
-    BOOL ok = ReadFile(m_pipe, buffer, size, nullptr, &m_ov);
-    return Finish(ok, timeoutMs, done);
-  }
-  bool Write(const char* buffer, DWORD size, DWORD timeoutMs, DWORD* done) {
-    ResetEvent(m_ov.hEvent);
-    BOOL ok = WriteFile(m_pipe, buffer, size, nullptr, &m_ov);
-    return Finish(ok, timeoutMs, done);
-  }
-
- private:
-  bool Finish(BOOL started, DWORD timeoutMs, DWORD* done) {
-    *done = 0;
-    if (!started && GetLastError() != ERROR_IO_PENDING) return false;
-    HANDLE waits[2] = {m_stopEvent, m_ov.hEvent};
-    if (WaitForMultipleObjects(2, waits, FALSE, timeoutMs) != WAIT_OBJECT_0 + 1) {
-      // Cancel, then wait for the cancellation, so the buffer is no longer in use.
-      CancelIo(m_pipe);
-      GetOverlappedResult(m_pipe, &m_ov, done, TRUE);
-      *done = 0;
-      return false;
-    }
-    return GetOverlappedResult(m_pipe, &m_ov, done, FALSE) != FALSE;
-  }
-
-  HANDLE m_pipe;
-  HANDLE m_stopEvent;
-  OVERLAPPED m_ov{};
-};
-
 struct PendingInstance {
   HANDLE pipe = INVALID_HANDLE_VALUE;
   OVERLAPPED ov{};
   bool connectedAtOnce = false;
 };
-
-// A security descriptor whose only entry gives the user of this process full access.
-std::vector<BYTE> CurrentUserOnlyDescriptor() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<BYTE> user(size);
-  const bool known = GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
-  CloseHandle(token);
-  if (!known) return {};
-  PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-
-  // Layout: the descriptor, then its ACL with one allowing entry.
-  const DWORD aclSize = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid);
-  std::vector<BYTE> descriptor(SECURITY_DESCRIPTOR_MIN_LENGTH + aclSize);
-  auto* acl = reinterpret_cast<PACL>(descriptor.data() + SECURITY_DESCRIPTOR_MIN_LENGTH);
-  if (!InitializeSecurityDescriptor(descriptor.data(), SECURITY_DESCRIPTOR_REVISION) ||
-      !InitializeAcl(acl, aclSize, ACL_REVISION) || !AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) ||
-      !SetSecurityDescriptorDacl(descriptor.data(), TRUE, acl, FALSE)) {
-    return {};
-  }
-  return descriptor;
-}
 
 }  // namespace
 

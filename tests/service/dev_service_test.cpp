@@ -13,6 +13,7 @@
 #include "common/mount_list.h"
 #include "common/service_pipe.h"
 #include "common/wide.h"
+#include "tests/win/child_process.h"
 #include "tests/win/test_paths.h"
 
 namespace {
@@ -31,11 +32,13 @@ std::string RawExchange(const std::string& request) {
   return std::string(reply, done);
 }
 
+std::wstring ServicePath() { return PathBesideProgram(L"..\\..\\tools\\dev_service\\dev_service.exe"); }
+
 // The service program, running for the whole test program.
 class DevServiceProcess : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::wstring commandLine = L"\"" + PathBesideProgram(L"..\\..\\tools\\dev_service\\dev_service.exe") + L"\"";
+    std::wstring commandLine = L"\"" + ServicePath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -143,4 +146,47 @@ TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
   EXPECT_EQ(RawExchange(std::string(200000, 'x') + std::string("\n\0", 2)), std::string("0\0", 2));
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-after.zel")), u"", reason), 1);
+}
+
+TEST_F(DevServiceTest, ASecondServiceRefusesToStartAndSaysWhy) {
+  // The first service keeps the pipe and goes on answering.
+  const std::wstring log = TempFilePath(L"lv-service-second.log");
+  DWORD code = 0;
+  {
+    CChildProcess second(ServicePath(), L"", log);
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitExit(15000, &code)) << "the second service went on running";
+    EXPECT_EQ(code, 1u);
+    EXPECT_THAT(second.Output(), ::testing::HasSubstr("another process already serves \\\\.\\Pipe\\ZelPipe"));
+  }
+  DeleteFileW(log.c_str());
+  EXPECT_EQ(client.Status(u"C:"), 0);
+  int32_t reason = -1;
+  EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-second.zel")), u"", reason), 1);
+}
+
+TEST_F(DevServiceTest, AMountedDiskCannotBeMovedDeletedOrOverwrittenUntilItIsUnmounted) {
+  const std::wstring path = TempFilePath(L"lv-service-held.zel");
+  const std::wstring moved = path + L".moved";
+  DeleteFileW(path.c_str());
+  ASSERT_GT(client.Mount(U16(path), u"M:", u"", u"", 0), 0);
+
+  EXPECT_FALSE(MoveFileW(path.c_str(), moved.c_str()));
+  EXPECT_FALSE(DeleteFileW(path.c_str()));
+  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  // Reading it stays possible, and so does asking about it.
+  int32_t reason = -1;
+  EXPECT_EQ(client.StorageAccessible(U16(path), u"", reason), 1);
+  // The same disk by another spelling of its path is still the disk that is mounted.
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  const std::wstring respelled = folder + L"\\.\\" + path.substr(folder.size() + 1);
+  EXPECT_EQ(client.Mount(U16(respelled), u"N:", u"", u"", 0), 0);
+  EXPECT_FALSE(DriveExists(L'N'));
+
+  ASSERT_EQ(client.Unmount(u"M: " + U16Str(path)), 1);
+  EXPECT_TRUE(MoveFileW(path.c_str(), moved.c_str()));
+  EXPECT_TRUE(DeleteFileW(moved.c_str()));
 }

@@ -5,32 +5,38 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "common/disk_service_client.h"
 #include "common/mount_list.h"
+#include "common/text.h"
 #include "tests/unit/fake_service.h"
 #include "tools/dev_service/disk_image.h"
 
 namespace {
 
-// Files by path, with folders that exist; drive letters C and Z are taken.
+// Files by path, with folders that exist; drive letters C and Z are taken. Every file the
+// service opens is noted, and the files it holds open are kept by their handle.
 class FakeMachine : public IDevPlatform {
  public:
-  FileRead ReadDiskFile(const std::u16string& path) override {
-    if (denied.count(path)) return {FileState::AccessDenied, {}};
-    if (folders.count(path)) return {FileState::Directory, {}};
-    auto it = files.find(path);
-    if (it != files.end()) return {FileState::Readable, it->second};
-    const std::u16string folder = path.substr(0, path.rfind(u'\\'));
-    return {folders.count(folder) ? FileState::Missing : FileState::MissingFolder, {}};
+  FileRead ReadDiskFile(const std::u16string& path) override { return Look(path); }
+  FileRead HoldDiskFile(const std::u16string& path) override {
+    FileRead file = Look(path);
+    if (file.state == FileState::Readable) file.held = Hold(path);
+    return file;
   }
-  bool CreateDiskFile(const std::u16string& path, const std::string& bytes) override {
-    if (files.count(path)) return false;
+  FileRead CreateDiskFile(const std::u16string& path, const std::string& bytes) override {
+    if (files.count(path)) return {};
     files[path] = bytes;
-    return true;
+    return {FileState::Readable, bytes, Hold(path), IdentityOf(path)};
   }
+  void ReleaseDiskFile(HeldFile file) override { held.erase(file); }
   uint32_t LogicalDrives() override { return drives; }
   bool AttachDrive(char16_t letter) override {
     drives |= 1u << (letter - u'A');
@@ -49,8 +55,35 @@ class FakeMachine : public IDevPlatform {
   std::map<std::u16string, std::string> files;
   std::set<std::u16string> folders{u"C:\\disks"};
   std::set<std::u16string> denied;
+  std::map<std::u16string, std::u16string> sameFileAs;  // another path of a file in files
+  std::function<void(const std::u16string&)> onOpen;     // called as a file is opened
+  std::vector<std::u16string> opened;
+  std::map<HeldFile, std::u16string> held;
   uint32_t drives = (1u << 2) | (1u << 25);
   int seed = 0;
+
+ private:
+  std::u16string Real(const std::u16string& path) const {
+    auto alias = sameFileAs.find(path);
+    return alias != sameFileAs.end() ? alias->second : path;
+  }
+  std::string IdentityOf(const std::u16string& path) const { return ToUtf8(Real(path)); }
+  FileRead Look(const std::u16string& asked) {
+    opened.push_back(asked);
+    if (onOpen) onOpen(asked);
+    const std::u16string path = Real(asked);
+    if (denied.count(path)) return {FileState::AccessDenied, {}, 0, {}};
+    if (folders.count(path)) return {FileState::Directory, {}, 0, {}};
+    auto it = files.find(path);
+    if (it != files.end()) return {FileState::Readable, it->second, 0, IdentityOf(path)};
+    const std::u16string folder = path.substr(0, path.rfind(u'\\'));
+    return {folders.count(folder) ? FileState::Missing : FileState::MissingFolder, {}, 0, {}};
+  }
+  HeldFile Hold(const std::u16string& path) {
+    held[++m_nLastHeld] = Real(path);
+    return m_nLastHeld;
+  }
+  HeldFile m_nLastHeld = 0;
 };
 
 class DevServiceTest : public ::testing::Test {
@@ -70,6 +103,12 @@ class DevServiceTest : public ::testing::Test {
 };
 
 using Answer = std::pair<int32_t, int32_t>;
+
+// A request's text as it comes over the pipe, with its NUL.
+std::string Wire(std::string text) {
+  text.push_back('\0');
+  return text;
+}
 
 }  // namespace
 
@@ -158,6 +197,11 @@ TEST_F(DevServiceTest, TheLogNeverShowsThePassphrase) {
   const std::string line = CDevService::Describe(request, "3");
   EXPECT_EQ(line, "Mount C:\\disks\\a.zel on E: -> 3");
   EXPECT_EQ(line.find("secret"), std::string::npos);
+
+  // A path may carry what a terminal would obey (clear the screen, start a forged line).
+  const std::string hostile = Wire("StorageAccessible\nC:\\\x1b[2J\x7f\xc2\x9b\t\r\x1b[31mx.zel\n\n");
+  EXPECT_EQ(CDevService::Describe(hostile, "0\n1"),
+            "StorageAccessible C:\\\\x1B[2J\\x7F\\x9B\\x09\\x0D\\x1B[31mx.zel -> 0 1");
 }
 
 TEST_F(DevServiceTest, ADiskAskingForMoreKeyRoundsThanAnyOfOursIsNoDiskOfOurs) {
@@ -181,4 +225,70 @@ TEST_F(DevServiceTest, ADiskAskingForMoreKeyRoundsThanAnyOfOursIsNoDiskOfOurs) {
   EXPECT_EQ(client.Mount(u"C:\\disks\\huge.zel", u"E:", u"", u"pass", 0), 0);
   EXPECT_FALSE(DecodeDiskImage(machine.files[u"C:\\disks\\more.zel"]).has_value());
   EXPECT_TRUE(DecodeDiskImage(machine.files[u"C:\\disks\\most.zel"]).has_value());
+}
+
+TEST_F(DevServiceTest, DevicePipeAndRawPathsAreNoDiskFilesAndAreNeverOpened) {
+  const std::u16string paths[] = {
+      u"\\\\.\\Pipe\\ZelPipe",        u"\\\\.\\C:",          u"\\\\?\\C:\\disks\\a.zel", u"//./pipe/ZelPipe",
+      u"\\\\server\\PIPE\\ZelPipe",   u"\\??\\C:\\disks\\a.zel", u"C:\\disks\\CON",         u"C:\\disks\\nul.zel",
+      u"C:\\disks\\com1 .zel",      u"C:\\disks\\CONIN$",      u"lpt9.zel",
+  };
+  for (const std::u16string& path : paths) {
+    EXPECT_EQ(Access(path, u""), Answer(0, 1)) << ToUtf8(path);
+    EXPECT_EQ(client.Mount(path, u"E:", u"", u"", 0), 0) << ToUtf8(path);
+  }
+  EXPECT_TRUE(machine.opened.empty());
+  // Names that only look alike are files like any other.
+  EXPECT_EQ(Access(u"C:\\disks\\console.zel", u""), Answer(1, 0));
+  EXPECT_EQ(Access(u"C:\\disks\\com10.zel", u""), Answer(1, 0));
+}
+
+TEST_F(DevServiceTest, AMountedDiskFileIsHeldOpenUntilItIsUnmountedAndMountedOnlyOnce) {
+  ASSERT_GT(client.Mount(u"C:\\disks\\a.zel", u"E:", u"", u"", 0), 0);
+  EXPECT_THAT(machine.held, ::testing::ElementsAre(::testing::Pair(::testing::_, u"C:\\disks\\a.zel")));
+
+  // The same file again, by its own path or by another spelling of it: refused, and nothing
+  // more is held.
+  machine.sameFileAs[u"C:\\disks\\.\\a.zel"] = u"C:\\disks\\a.zel";
+  EXPECT_EQ(client.Mount(u"C:\\disks\\a.zel", u"F:", u"", u"", 0), 0);
+  EXPECT_EQ(client.Mount(u"C:\\disks\\.\\a.zel", u"F:", u"", u"", 0), 0);
+  EXPECT_EQ(machine.held.size(), 1u);
+  EXPECT_EQ(client.Status(u"F:"), 0);
+  EXPECT_EQ(machine.drives & (1u << 5), 0u);
+
+  // A file that is no disk, or the wrong passphrase: not held either.
+  machine.files[u"C:\\disks\\notes.txt"] = "notes";
+  EXPECT_EQ(client.Mount(u"C:\\disks\\notes.txt", u"G:", u"", u"", 0), 0);
+  EXPECT_EQ(machine.held.size(), 1u);
+
+  ASSERT_EQ(client.Unmount(u"E: C:\\disks\\a.zel"), 1);
+  EXPECT_TRUE(machine.held.empty());
+  EXPECT_GT(client.Mount(u"C:\\disks\\.\\a.zel", u"F:", u"", u"", 0), 0);
+}
+
+TEST_F(DevServiceTest, AFileThatIsSlowToOpenHoldsUpNoOtherClient) {
+  // One client names a file whose opening does not end (a path on a server that does not
+  // answer, say); everybody else must still be served meanwhile.
+  std::promise<void> entered;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  machine.onOpen = [&](const std::u16string& path) {
+    if (path != u"C:\\disks\\slow.zel") return;
+    entered.set_value();
+    released.wait_for(std::chrono::seconds(30));
+  };
+  const std::string slow = Wire("StorageAccessible\nC:\\disks\\slow.zel\n\n");
+  std::future<std::string> stalled = std::async(std::launch::async, [&] { return service.Handle(slow); });
+  ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+
+  std::future<bool> others = std::async(std::launch::async, [&] {
+    return service.Handle(Wire("Mount\nC:\\disks\\b.zel\nE:\n\n\n0\n")) == "1" &&
+           service.Handle(Wire("Status\nE:\n")) == "1" &&
+           service.Handle(Wire("ListSize\n")) != "0";
+  });
+  const bool served = others.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  release.set_value();
+  EXPECT_TRUE(served) << "a request waited for another client's file";
+  EXPECT_TRUE(others.get());
+  EXPECT_EQ(stalled.get(), "1\n0");
 }

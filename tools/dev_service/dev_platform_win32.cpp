@@ -25,6 +25,16 @@ std::wstring FolderOf(const std::wstring& path) {
   return slash > 0 && path[slash - 1] == L':' ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
+IDevPlatform::HeldFile Held(HANDLE handle) { return reinterpret_cast<IDevPlatform::HeldFile>(handle); }
+
+// The volume and the file's number on it: the same for every path that names the file.
+std::string Identity(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return {};
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+         std::to_string(info.nFileIndexLow);
+}
+
 }  // namespace
 
 CWin32DevPlatform::CWin32DevPlatform(std::wstring backingRoot) : m_backingRoot(std::move(backingRoot)) {
@@ -32,46 +42,69 @@ CWin32DevPlatform::CWin32DevPlatform(std::wstring backingRoot) : m_backingRoot(s
 }
 
 IDevPlatform::FileRead CWin32DevPlatform::ReadDiskFile(const std::u16string& path) {
+  FileRead file = OpenDiskFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ReleaseDiskFile(file.held);
+  file.held = 0;
+  return file;
+}
+
+IDevPlatform::FileRead CWin32DevPlatform::HoldDiskFile(const std::u16string& path) {
+  return OpenDiskFile(path, FILE_SHARE_READ);
+}
+
+IDevPlatform::FileRead CWin32DevPlatform::OpenDiskFile(const std::u16string& path, DWORD sharing) {
   const std::wstring file = WStr(path);
   const DWORD attributes = ::GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     switch (::GetLastError()) {
       case ERROR_FILE_NOT_FOUND:
-        return {IsFolder(FolderOf(file)) ? FileState::Missing : FileState::MissingFolder, {}};
+        return {IsFolder(FolderOf(file)) ? FileState::Missing : FileState::MissingFolder, {}, 0, {}};
       case ERROR_PATH_NOT_FOUND:
-        return {FileState::MissingFolder, {}};
+        return {FileState::MissingFolder, {}, 0, {}};
       case ERROR_ACCESS_DENIED:
-        return {FileState::AccessDenied, {}};
+        return {FileState::AccessDenied, {}, 0, {}};
       default:
-        return {FileState::Unreadable, {}};
+        return {FileState::Unreadable, {}, 0, {}};
     }
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {FileState::Directory, {}};
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {FileState::Directory, {}, 0, {}};
 
-  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                0, nullptr);
+  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return {::GetLastError() == ERROR_ACCESS_DENIED ? FileState::AccessDenied : FileState::Unreadable, {}};
+    return {::GetLastError() == ERROR_ACCESS_DENIED ? FileState::AccessDenied : FileState::Unreadable, {}, 0, {}};
+  }
+  // Whatever the path looked like, only a file on a disk is read: a device may never answer.
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return {FileState::NotAFile, {}, 0, {}};
   }
   std::string bytes(kMaxDiskFileBytes + 1, '\0');
   DWORD read = 0;
-  const BOOL ok = ::ReadFile(handle, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-  ::CloseHandle(handle);
-  if (!ok) return {FileState::Unreadable, {}};
+  if (!::ReadFile(handle, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+    ::CloseHandle(handle);
+    return {FileState::Unreadable, {}, 0, {}};
+  }
   bytes.resize(read);
-  return {FileState::Readable, bytes};
+  return {FileState::Readable, bytes, Held(handle), Identity(handle)};
 }
 
-bool CWin32DevPlatform::CreateDiskFile(const std::u16string& path, const std::string& bytes) {
+IDevPlatform::FileRead CWin32DevPlatform::CreateDiskFile(const std::u16string& path, const std::string& bytes) {
   const std::wstring file = WStr(path);
-  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {};
   DWORD written = 0;
-  const bool ok = ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  ::CloseHandle(handle);
-  if (!ok) ::DeleteFileW(file.c_str());
-  return ok;
+  if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size()) {
+    ::CloseHandle(handle);
+    ::DeleteFileW(file.c_str());
+    return {};
+  }
+  return {FileState::Readable, bytes, Held(handle), Identity(handle)};
+}
+
+void CWin32DevPlatform::ReleaseDiskFile(HeldFile file) {
+  if (file != 0) ::CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
 uint32_t CWin32DevPlatform::LogicalDrives() { return ::GetLogicalDrives(); }

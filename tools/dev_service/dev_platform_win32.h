@@ -12,7 +12,9 @@ class CWin32DevPlatform : public IDevPlatform {
   explicit CWin32DevPlatform(std::wstring backingRoot);
 
   FileRead ReadDiskFile(const std::u16string& path) override;
-  bool CreateDiskFile(const std::u16string& path, const std::string& bytes) override;
+  FileRead HoldDiskFile(const std::u16string& path) override;
+  FileRead CreateDiskFile(const std::u16string& path, const std::string& bytes) override;
+  void ReleaseDiskFile(HeldFile file) override;
   uint32_t LogicalDrives() override;
   bool AttachDrive(char16_t letter) override;
   void DetachDrive(char16_t letter) override;
@@ -20,5 +22,9 @@ class CWin32DevPlatform : public IDevPlatform {
   std::string DeriveVerifier(const std::string& passphrase, const std::string& salt, uint32_t iterations) override;
 
  private:
+  // Opens an existing file for reading with this sharing and reads its start; the handle is
+  // kept in held when the file is Readable.
+  FileRead OpenDiskFile(const std::u16string& path, unsigned long sharing);
+
   std::wstring m_backingRoot;
 };

@@ -1,8 +1,10 @@
 // The development disk service's answers.
 #include "tools/dev_service/dev_service.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "common/printable.h"
 #include "common/text.h"
 #include "tools/dev_service/disk_image.h"
 
@@ -32,7 +34,40 @@ char16_t DriveLetter(const std::u16string& drive, bool allowBackslash) {
   return letter >= u'A' && letter <= u'Z' ? letter : 0;
 }
 
+bool StartsWith(const std::u16string& text, std::u16string_view start) { return text.rfind(start, 0) == 0; }
+
+// Whether a path names a device, a pipe or a raw volume rather than a file in a folder. Opening
+// one may wait for ever (a pipe nobody answers, the service's own pipe, a console) or reach past
+// the file system, so such paths are never opened: they are not disk files.
+bool NamesADevice(const std::u16string& path) {
+  std::u16string p = ToLowerAscii(path);
+  std::replace(p.begin(), p.end(), u'/', u'\\');
+  if (StartsWith(p, u"\\\\.\\") || StartsWith(p, u"\\\\?\\") || StartsWith(p, u"\\??\\") || p == u"\\\\." ||
+      p == u"\\\\?") {
+    return true;
+  }
+  // \\server\pipe\name and \\server\mailslot\name reach another machine's pipes.
+  if (StartsWith(p, u"\\\\")) {
+    const size_t share = p.find(u'\\', 2);
+    if (share != std::u16string::npos) {
+      const std::u16string name = p.substr(share + 1, p.find(u'\\', share + 1) - share - 1);
+      if (name == u"pipe" || name == u"mailslot") return true;
+    }
+  }
+  // A reserved device name as the last part, with or without an extension: "nul", "C:\d\con.zel".
+  std::u16string base = p.substr(p.find_last_of(u"\\:") + 1);
+  base.resize(std::min(base.size(), base.find(u'.')));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (const char16_t* device : {u"con", u"prn", u"aux", u"nul", u"conin$", u"conout$", u"clock$"}) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (StartsWith(base, u"com") || StartsWith(base, u"lpt")) && base[3] >= u'0' &&
+         base[3] <= u'9';
+}
+
 std::string Number(int32_t value) { return std::to_string(value); }
+
+std::u16string DriveText(size_t index) { return {static_cast<char16_t>(u'A' + index), u':'}; }
 
 }  // namespace
 
@@ -42,7 +77,6 @@ std::string CDevService::Handle(const std::string& request) {
   const std::u16string& keyword = lines[0];
   const size_t args = lines.size() - 1;
 
-  std::lock_guard<std::mutex> lock(m_mutex);
   if (keyword == u"Mount" && args == 5) return Mount(lines[1], lines[2], lines[3], lines[4]);
   if (keyword == u"Unmount" && args == 1) return Unmount(lines[1]);
   if (keyword == u"Status" && args == 1) return Status(lines[1]);
@@ -73,7 +107,7 @@ std::string CDevService::Describe(const std::string& request, const std::string&
   for (char& c : shown) {
     if (c == '\n' || c == '\t') c = ' ';
   }
-  return line + " -> " + shown;
+  return PrintableText(line) + " -> " + PrintableText(shown);
 }
 
 bool CDevService::PassphraseMatches(const DiskImage& image, const std::u16string& passphrase) {
@@ -84,6 +118,7 @@ bool CDevService::PassphraseMatches(const DiskImage& image, const std::u16string
 int CDevService::CheckDisk(const IDevPlatform::FileRead& file, const std::u16string& passphrase) {
   switch (file.state) {
     case IDevPlatform::FileState::AccessDenied: return kReasonAccessDenied;
+    case IDevPlatform::FileState::NotAFile: return kReasonInvalidFile;
     case IDevPlatform::FileState::Readable: break;
     default: return kReasonOther;
   }
@@ -94,63 +129,114 @@ int CDevService::CheckDisk(const IDevPlatform::FileRead& file, const std::u16str
 
 std::string CDevService::StorageAccessible(const std::u16string& path, const std::u16string& passphrase) {
   if (path.empty()) return "0\n" + Number(kReasonOther);
+  if (NamesADevice(path)) return "0\n" + Number(kReasonInvalidFile);
   const IDevPlatform::FileRead file = m_platform.ReadDiskFile(path);
   if (file.state == IDevPlatform::FileState::Missing) return "1\n0";  // a new disk can be made there
   const int reason = CheckDisk(file, passphrase);
   return reason == 0 ? "1\n0" : "0\n" + Number(reason);
 }
 
+std::string CDevService::NewDiskBytes(const std::u16string& label, const std::u16string& passphrase) {
+  DiskImage image;
+  image.label = ToUtf8(label);
+  if (!passphrase.empty()) {
+    image.encrypted = true;
+    image.iterations = kIterations;
+    image.salt = m_platform.RandomBytes(DiskImage::kSaltBytes);
+    image.verifier = m_platform.DeriveVerifier(ToUtf8(passphrase), image.salt, image.iterations);
+    if (image.salt.size() != DiskImage::kSaltBytes || image.verifier.size() != DiskImage::kVerifierBytes) return {};
+  }
+  return EncodeDiskImage(image);
+}
+
+IDevPlatform::FileRead CDevService::HoldDisk(const std::u16string& path, const std::u16string& label,
+                                             const std::u16string& passphrase) {
+  IDevPlatform::FileRead file = m_platform.HoldDiskFile(path);
+  if (file.state == IDevPlatform::FileState::Missing) {
+    const std::string bytes = NewDiskBytes(label, passphrase);
+    return bytes.empty() ? IDevPlatform::FileRead{} : m_platform.CreateDiskFile(path, bytes);
+  }
+  if (file.held != 0 && CheckDisk(file, passphrase) != 0) {
+    m_platform.ReleaseDiskFile(file.held);
+    file.held = 0;
+  }
+  return file;
+}
+
 std::string CDevService::Mount(const std::u16string& path, const std::u16string& drive, const std::u16string& label,
                                const std::u16string& passphrase) {
   const char16_t letter = DriveLetter(drive, false);
-  if (letter == 0 || drive[0] != letter || path.empty()) return "0";
-  Mounted& slot = m_mounted[static_cast<size_t>(letter - u'A')];
-  if (!slot.drive.empty() || (m_platform.LogicalDrives() & (1u << (letter - u'A'))) != 0) return "0";
-  for (const Mounted& other : m_mounted) {
-    if (!other.drive.empty() && ToLowerAscii(other.path) == ToLowerAscii(path)) return "0";
+  if (letter == 0 || drive[0] != letter || path.empty() || NamesADevice(path)) return "0";
+  const size_t index = static_cast<size_t>(letter - u'A');
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_slots[index].state != SlotState::Free || (m_platform.LogicalDrives() & (1u << index)) != 0) return "0";
+    for (const Slot& other : m_slots) {
+      if (other.state != SlotState::Free && ToLowerAscii(other.path) == ToLowerAscii(path)) return "0";
+    }
+    m_slots[index] = Slot{SlotState::Reserved, path, {}, 0, 0};
   }
 
-  const IDevPlatform::FileRead file = m_platform.ReadDiskFile(path);
-  if (file.state == IDevPlatform::FileState::Missing) {
-    DiskImage image;
-    image.label = ToUtf8(label);
-    if (!passphrase.empty()) {
-      image.encrypted = true;
-      image.iterations = kIterations;
-      image.salt = m_platform.RandomBytes(DiskImage::kSaltBytes);
-      image.verifier = m_platform.DeriveVerifier(ToUtf8(passphrase), image.salt, image.iterations);
-      if (image.salt.size() != DiskImage::kSaltBytes || image.verifier.size() != DiskImage::kVerifierBytes) return "0";
+  // The file work, outside the lock.
+  const IDevPlatform::FileRead disk = HoldDisk(path, label, passphrase);
+  bool usable = disk.held != 0;
+  if (usable) {
+    // The same file under another spelling (another case, "." or "..", a short name) is the same
+    // disk: it is mounted once.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const Slot& other : m_slots) {
+      if (other.state != SlotState::Free && !disk.identity.empty() && other.identity == disk.identity) usable = false;
     }
-    if (!m_platform.CreateDiskFile(path, EncodeDiskImage(image))) return "0";
-  } else if (CheckDisk(file, passphrase) != 0) {
+    if (usable) m_slots[index].identity = disk.identity;
+  }
+  if (usable) usable = m_platform.AttachDrive(letter);
+
+  if (!usable) {
+    if (disk.held != 0) m_platform.ReleaseDiskFile(disk.held);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_slots[index] = Slot{};
     return "0";
   }
-
-  if (!m_platform.AttachDrive(letter)) return "0";
-  slot = Mounted{std::u16string{letter, u':'}, path, ++m_nLastNumber};
+  std::lock_guard<std::mutex> lock(m_mutex);
+  Slot& slot = m_slots[index];
+  slot.state = SlotState::Mounted;
+  slot.held = disk.held;
+  m_nLastNumber = m_nLastNumber < kMaxMountNumber ? m_nLastNumber + 1 : 1;
+  slot.number = m_nLastNumber;
   return Number(slot.number);
 }
 
 std::string CDevService::Unmount(const std::u16string& entry) {
-  for (Mounted& slot : m_mounted) {
-    if (slot.drive.empty() || slot.drive + u' ' + slot.path != entry) continue;
-    m_platform.DetachDrive(slot.drive[0]);
-    slot = Mounted{};
-    return "1";
+  Slot leaving;
+  size_t index = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    while (index < m_slots.size() &&
+           (m_slots[index].state != SlotState::Mounted || DriveText(index) + u' ' + m_slots[index].path != entry)) {
+      ++index;
+    }
+    if (index == m_slots.size()) return "0";
+    leaving = m_slots[index];
+    m_slots[index] = Slot{};
   }
-  return "0";
+  m_platform.DetachDrive(static_cast<char16_t>(u'A' + index));
+  m_platform.ReleaseDiskFile(leaving.held);
+  return "1";
 }
 
-std::string CDevService::Status(const std::u16string& drive) const {
+std::string CDevService::Status(const std::u16string& drive) {
   const char16_t letter = DriveLetter(drive, true);
-  return letter != 0 && !m_mounted[static_cast<size_t>(letter - u'A')].drive.empty() ? "1" : "0";
+  if (letter == 0) return "0";
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_slots[static_cast<size_t>(letter - u'A')].state == SlotState::Mounted ? "1" : "0";
 }
 
-std::string CDevService::List() const {
+std::string CDevService::List() {
   std::string list;
-  for (const Mounted& slot : m_mounted) {
-    if (slot.drive.empty()) continue;
-    list += ToUtf8(slot.drive) + "\t" + ToUtf8(slot.path) + "\t" + Number(slot.number) + "\n";
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (size_t i = 0; i < m_slots.size(); ++i) {
+    if (m_slots[i].state != SlotState::Mounted) continue;
+    list += ToUtf8(DriveText(i)) + "\t" + ToUtf8(m_slots[i].path) + "\t" + Number(m_slots[i].number) + "\n";
   }
   return list;
 }

@@ -1,5 +1,5 @@
 // The development disk service: serves the program's pipe until it is ended (Ctrl+C, or the
-// end of its Wine session). One pipe instance per client, only for the user who started it.
+// end of its Wine session), only for the user who started it. Writes one line per request.
 #include <windows.h>
 
 #include <cstdio>
@@ -7,7 +7,15 @@
 
 #include "tools/dev_service/dev_platform_win32.h"
 #include "tools/dev_service/dev_service.h"
-#include "tools/scripted_service.h"
+#include "tools/dev_service/pipe_server_win32.h"
+
+namespace {
+
+// Clients that may be served at the same moment; the next one finds the pipe busy. Each has an
+// instance of the pipe and a worker of its own, made once when the service starts.
+constexpr size_t kInstances = 64;
+
+}  // namespace
 
 int main() {
   wchar_t temp[MAX_PATH] = {};
@@ -15,23 +23,25 @@ int main() {
   CWin32DevPlatform platform(std::wstring(temp) + L"lockvale-dev-service");
   CDevService service(platform);
 
-  CScriptedService::Options options;
-  options.maxRequestBytes = CDevService::kMaxRequestBytes + 1;
-  options.recordRequests = false;
-  options.listeningInstances = 48;
-  options.currentUserOnly = true;
-  options.rejectRemoteClients = true;
-  CScriptedService pipe(
-      [&service](const std::string& request) {
-        const std::string reply = service.Handle(request);
-        std::printf("%s\n", CDevService::Describe(request, reply).c_str());
-        std::fflush(stdout);
-        return ScriptedReply::Text(reply);
-      },
-      options);
-  if (!pipe.Start()) {
-    std::fprintf(stderr, "dev_service: cannot serve \\\\.\\Pipe\\ZelPipe (is another service running?)\n");
-    return 1;
+  CPipeServer pipe(kInstances, CDevService::kMaxRequestBytes, [&service](const std::string& request) {
+    std::string reply = service.Handle(request);
+    // One write per line, so that lines of requests answered at the same time never mix.
+    const std::string line = CDevService::Describe(request, reply) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    return reply;
+  });
+  switch (pipe.Start()) {
+    case CPipeServer::StartResult::Serving:
+      break;
+    case CPipeServer::StartResult::NameTaken:
+      std::fprintf(stderr,
+                   "dev_service: another process already serves \\\\.\\Pipe\\ZelPipe; stop it first (only one disk "
+                   "service can own the pipe).\n");
+      return 1;
+    case CPipeServer::StartResult::Failed:
+      std::fprintf(stderr, "dev_service: cannot serve \\\\.\\Pipe\\ZelPipe.\n");
+      return 1;
   }
   std::printf(
       "dev_service: serving \\\\.\\Pipe\\ZelPipe.\n"

@@ -1,0 +1,168 @@
+// zelpipe-check, run as the program a service writer runs: against the development service, and
+// against scripted services that keep to the protocol but for one fault each, which it must
+// report as a FAIL that names it.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "common/wide.h"
+#include "tests/win/child_process.h"
+#include "tests/win/test_paths.h"
+#include "tools/scripted_service.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr DWORD kCheckerTimeoutMs = 120000;
+
+struct CheckerRun {
+  DWORD startError = 0;  // when it did not start
+  bool ended = false;
+  DWORD exitCode = 0;
+  std::string output;
+  std::vector<std::string> failures;  // the FAIL lines
+  std::string last;                   // the last line
+};
+
+CheckerRun RunChecker(const std::wstring& arguments) {
+  // A file of its own for every run: the last one's may still be on its way out.
+  static int runs = 0;
+  const std::wstring log = TempFilePath(L"lv-checker-output-" + std::to_wstring(++runs) + L".txt");
+  CheckerRun run;
+  {
+    CChildProcess checker(PathBesideProgram(L"..\\..\\tools\\zelpipe_check\\zelpipe-check.exe"), arguments, log);
+    run.startError = checker.StartError();
+    run.ended = checker.WaitExit(kCheckerTimeoutMs, &run.exitCode);
+    run.output = checker.Output();
+  }
+  DeleteFileW(log.c_str());
+  for (const std::u16string& line : SplitText(FromUtf8(run.output), u'\n')) {
+    std::string text = ToUtf8(line);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.rfind("FAIL ", 0) == 0) run.failures.push_back(text);
+    run.last = text;
+  }
+  return run;
+}
+
+// A service that keeps to the protocol, with one disk mounted on E:.
+const std::string kList = "E:\tC:\\disks\\e.zel\t7\n";
+
+std::vector<std::string> Lines(const std::string& request) {
+  std::vector<std::string> lines;
+  for (const std::u16string& line : SplitText(FromUtf8(request), u'\n')) lines.push_back(ToUtf8(line));
+  return lines;
+}
+
+std::string Keyword(const std::string& request) {
+  const std::vector<std::string> lines = Lines(request);
+  return lines.empty() ? std::string() : lines[0];
+}
+
+std::string Conforming(const std::string& request) {
+  const std::vector<std::string> lines = Lines(request);
+  const std::string keyword = Keyword(request);
+  const std::string argument = lines.size() > 1 ? lines[1] : std::string();
+  if (keyword == "Status") return argument == "E:" || argument == "E:\\" ? "1" : "0";
+  if (keyword == "ListSize") return std::to_string(kList.size() + 1);
+  if (keyword == "List") return kList;
+  if (keyword == "StorageAccessible") {
+    if (argument.rfind("\\\\", 0) == 0) return "0\n1";
+    const DWORD attributes = GetFileAttributesW(WStr(FromUtf8(argument)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "1\n0";
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "0\n3" : "0\n1";
+  }
+  return "0";  // Mount refuses, Unmount answers
+}
+
+struct Fault {
+  const char* name;
+  CScriptedService::Script script;
+  DWORD maxInstances;
+  const wchar_t* arguments;
+  std::vector<std::string> expected;  // each must be in a FAIL line
+  bool onlyThese;                     // and no other FAIL line
+};
+
+}  // namespace
+
+TEST(CheckerTest, EveryCheckPassesAgainstTheDevelopmentServiceWithTheLifecycle) {
+  const std::wstring folder = TempFilePath(L"lv-checker-lifecycle");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring log = TempFilePath(L"lv-checker-service.log");
+  CheckerRun run;
+  {
+    CChildProcess service(PathBesideProgram(L"..\\..\\tools\\dev_service\\dev_service.exe"), L"", log);
+    ASSERT_TRUE(service.Started());
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 15000 && !WaitNamedPipeA("\\\\.\\Pipe\\ZelPipe", 100)) Sleep(20);
+    run = RunChecker(L"--lifecycle \"" + folder + L"\"");
+  }
+  DeleteFileW(log.c_str());
+  ASSERT_TRUE(run.ended) << "start error " << run.startError;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_THAT(run.failures, ::testing::IsEmpty());
+  EXPECT_THAT(run.output, HasSubstr("PASS 16 concurrent clients"));
+  EXPECT_THAT(run.output, HasSubstr("PASS lifecycle: the disk file can be removed"));
+  EXPECT_THAT(run.last, ::testing::MatchesRegex("\\d+ passed, 0 failed"));
+  // The lifecycle took its disk away again, and the checks their files.
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str())) << "something was left in the folder";
+}
+
+TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
+  const auto raw = [](const std::string& request) { return ScriptedReply::Raw(Conforming(request)); };
+  const auto text = [](const std::string& request) { return ScriptedReply::Text(Conforming(request)); };
+  const std::vector<Fault> faults = {
+      {"none", text, PIPE_UNLIMITED_INSTANCES, L"", {}, true},
+      {"replies without NUL", raw, PIPE_UNLIMITED_INSTANCES, L"",
+       {"FAIL replies end in NUL within their capacity: ", "FAIL ListSize: ListSize -> no NUL in the 2 bytes"}, false},
+      {"a Status reply over its capacity",
+       [](const std::string& request) {
+         return ScriptedReply::Text(Keyword(request) == "Status" ? "0000000000000" : Conforming(request));
+       },
+       PIPE_UNLIMITED_INSTANCES, L"",
+       {"FAIL replies end in NUL within their capacity: ", "FAIL Status of a mounted drive: Status E: -> 14 bytes with "
+                                                            "its NUL, over the capacity of 10"},
+       false},
+      {"a ListSize that lies",
+       [](const std::string& request) {
+         return ScriptedReply::Text(Keyword(request) == "ListSize" ? "31" : Conforming(request));
+       },
+       PIPE_UNLIMITED_INSTANCES, L"",
+       {"FAIL ListSize equals the List reply's size: ListSize -> 31, but the List reply is 21 bytes with its NUL"}, true},
+      {"garbage", [](const std::string&) { return ScriptedReply::Text("\x1b[2J\x01zz"); }, PIPE_UNLIMITED_INSTANCES,
+       L"", {"FAIL integers in decimal: ", "FAIL ListSize: ListSize -> \"\\x1B[2J\\x01zz\" is no decimal integer"},
+       false},
+      {"silence", [](const std::string&) { return ScriptedReply::Hang(); }, PIPE_UNLIMITED_INSTANCES, L"--timeout 300",
+       {"FAIL ListSize: ListSize -> no reply within 300 ms", "FAIL 16 concurrent clients: "}, false},
+      // Four instances at the most, one of them perhaps still being replaced: 12 or more are busy.
+      {"too few instances", text, 4, L"", {"FAIL 16 concurrent clients: 1", " of 16 clients found the pipe busy"}, false},
+  };
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.name);
+    CScriptedService::Options options;
+    options.maxInstances = fault.maxInstances;
+    options.recordRequests = false;
+    CScriptedService service(fault.script, options);
+    ASSERT_TRUE(service.Start());
+    const CheckerRun run = RunChecker(fault.arguments);
+    service.Stop();
+
+    ASSERT_TRUE(run.ended) << "start error " << run.startError << "; " << run.output;
+    EXPECT_EQ(run.exitCode, fault.expected.empty() ? 0u : 1u) << run.output;
+    for (const std::string& expected : fault.expected) {
+      EXPECT_THAT(run.failures, ::testing::Contains(HasSubstr(expected))) << run.output;
+    }
+    if (fault.onlyThese) {
+      EXPECT_EQ(run.failures.size(), fault.expected.size()) << run.output;
+    }
+    EXPECT_THAT(run.last, ::testing::MatchesRegex("\\d+ passed, " + std::to_string(run.failures.size()) + " failed"));
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "a reply's control characters reached the console";
+  }
+}

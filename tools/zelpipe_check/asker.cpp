@@ -1,0 +1,125 @@
+// What every check of zelpipe-check does: one request, one judged reply.
+#include "tools/zelpipe_check/asker.h"
+
+#include <algorithm>
+
+#include "common/disk_service_client.h"
+#include "common/text.h"
+
+std::string Request(const std::string& keyword, std::initializer_list<std::string> args) {
+  std::string text = keyword + "\n";
+  for (const std::string& arg : args) text += arg + "\n";
+  text.push_back('\0');
+  return text;
+}
+
+std::string Drive(char letter) { return {letter, ':'}; }
+std::string RootOf(char letter) { return {letter, ':', '\\'}; }
+uint32_t Bit(char letter) { return 1u << (letter - 'A'); }
+
+std::vector<std::pair<std::string, std::string>> Sorted(const std::vector<ListEntry>& entries) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  pairs.reserve(entries.size());
+  for (const ListEntry& entry : entries) pairs.emplace_back(entry.drive, entry.path);
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
+}
+
+CAsker::Answer CAsker::Judge(const std::string& what, const ProbeReply& raw, uint32_t capacity) {
+  Answer answer;
+  answer.raw = raw;
+  if (raw.outcome == ProbeReply::Outcome::Answered) ++m_nReplies;
+  const std::string fault = FrameFault(raw, capacity);
+  if (!fault.empty()) {
+    answer.why = what + " -> " + fault;
+    if (raw.outcome == ProbeReply::Outcome::Answered) m_frameFaults.push_back(answer.why);
+    return answer;
+  }
+  answer.ok = true;
+  answer.text = ReplyText(raw);
+  return answer;
+}
+
+CAsker::Answer CAsker::Ask(const std::string& what, const std::string& request, uint32_t capacity,
+                           uint32_t readDelayMs) {
+  return Judge(what, m_probe.Exchange(request, capacity, readDelayMs), capacity);
+}
+
+CAsker::Answer& CAsker::Fault(Answer& answer, const std::string& why) {
+  answer.ok = false;
+  answer.why = why;
+  m_numberFaults.push_back(why);
+  return answer;
+}
+
+CAsker::Answer& CAsker::Integer(Answer& answer, const std::string& what, int32_t& value) {
+  if (!answer.ok) return answer;
+  const std::optional<int32_t> number = DecimalInteger(answer.text);
+  if (!number) return Fault(answer, what + " -> " + Quoted(answer.text) + " is no decimal integer");
+  value = *number;
+  return answer;
+}
+
+CAsker::Answer CAsker::AskInteger(const std::string& what, const std::string& request, int32_t& value,
+                                  uint32_t readDelayMs) {
+  Answer answer = Ask(what, request, CDiskServiceClient::kIntegerReplyCapacity, readDelayMs);
+  return Integer(answer, what, value);
+}
+
+CAsker::Answer CAsker::AskAccess(const std::u16string& path, const std::string& passphrase, AccessReply& access) {
+  const std::string what = "StorageAccessible " + Quoted(ToUtf8(path));
+  Answer answer = Ask(what, Request("StorageAccessible", {ToUtf8(path), passphrase}),
+                      CDiskServiceClient::kAccessReplyCapacity);
+  if (!answer.ok) return answer;
+  const std::optional<AccessReply> parsed = ParseAccessReply(answer.text);
+  if (!parsed) return Fault(answer, what + " -> " + Quoted(answer.text) + " is not two decimal integers and an LF");
+  access = *parsed;
+  return answer;
+}
+
+CAsker::Listing CAsker::ReadList() {
+  Listing listing;
+  const Answer size = AskInteger("ListSize", Request("ListSize"), listing.size);
+  if (!size.ok) {
+    listing.sizeWhy = size.why;
+    listing.size = -1;
+  } else if (listing.size < 0 || listing.size > CDiskServiceClient::kMaxListReplySize) {
+    listing.sizeWhy = "ListSize -> " + std::to_string(listing.size) + ", not a size a client accepts";
+    listing.size = -1;
+  }
+  if (listing.size <= 0) return listing;
+
+  const Answer list = Ask("List", Request("List"), static_cast<uint32_t>(listing.size));
+  if (list.raw.outcome != ProbeReply::Outcome::Answered) {
+    listing.linesWhy = listing.matchWhy = list.why;
+    return listing;
+  }
+  const size_t nul = list.raw.bytes.find('\0');
+  const size_t sent = nul == std::string::npos ? list.raw.bytes.size() : nul + 1;
+  if (nul == std::string::npos || sent != static_cast<size_t>(listing.size)) {
+    listing.matchWhy = "ListSize -> " + std::to_string(listing.size) + ", but the List reply is " +
+                       std::to_string(sent) + " bytes" + (nul == std::string::npos ? " without NUL" : " with its NUL");
+  }
+  listing.entries = ParseListReply(ReplyText(list.raw), listing.linesWhy);
+  return listing;
+}
+
+std::string CAsker::StatusFault(char letter, bool mounted) {
+  for (const std::string& drive : {Drive(letter), RootOf(letter)}) {
+    int32_t value = 0;
+    const Answer answer = AskInteger("Status " + drive, Request("Status", {drive}), value);
+    if (!answer.ok) return answer.why;
+    if ((value != 0) != mounted) {
+      return "Status " + drive + " -> " + std::to_string(value) + ", but " + Drive(letter) +
+             (mounted ? " is listed as mounted" : " is not mounted");
+    }
+  }
+  return {};
+}
+
+void CAsker::UnmountLetter(char letter) {
+  for (const ListEntry& entry : ReadList().entries) {
+    int32_t ignored = 0;
+    if (entry.drive[0] == letter) AskInteger("Unmount", Request("Unmount", {entry.drive + " " + entry.path}), ignored);
+  }
+}
