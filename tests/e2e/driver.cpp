@@ -251,17 +251,22 @@ bool CProgram::Start(const std::wstring& arguments, WORD showCommand,
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = showCommand;
   PROCESS_INFORMATION process{};
-  const DWORD started = GetTickCount();
-  if (!CreateProcessW(path.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                      environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process)) {
-    // Said beside the test's own failure, so that a start that failed names its cause. Under
-    // Wine the call returns once the new process has been through Wine's own start-up, before
-    // any code of the program runs: error 1359 (ERROR_INTERNAL_ERROR) then means the process
-    // ended during that start-up, as one killed from outside does.
+  // Under Wine the call returns once the new process has been through Wine's own start-up,
+  // before any code of the program runs (not even its static constructors). Error 1359
+  // (ERROR_INTERNAL_ERROR) means the process ended inside that start-up: nothing of the journey
+  // has happened yet, so the start is simply made again, as a user would, and said on stderr.
+  // Seen about once in a thousand starts on a busy machine, with nothing killing processes.
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    const DWORD started = GetTickCount();
+    if (CreateProcessW(path.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                       environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process)) {
+      break;
+    }
     const DWORD error = GetLastError();
-    std::fprintf(stderr, "CProgram::Start: CreateProcessW failed with error %lu after %lu ms\n", error,
-                 GetTickCount() - started);
-    return false;
+    std::fprintf(stderr, "CProgram::Start: CreateProcessW failed with error %lu after %lu ms (attempt %d)\n", error,
+                 GetTickCount() - started, attempt);
+    if (error != ERROR_INTERNAL_ERROR || attempt == kAttempts) return false;
   }
   CloseHandle(process.hThread);
   m_process = process.hProcess;
