@@ -32,6 +32,16 @@ std::string MountRequest(const std::string& path, const std::string& drive, cons
   return Request("Mount\n" + path + "\n" + drive + "\n\n" + passphrase + "\n0\n");
 }
 
+// A service whose disk needs the passphrase "right" and mounts as number 3.
+CScriptedService::Script EncryptedDisk() {
+  return [](const std::string& request) {
+    if (request.rfind("StorageAccessible\n", 0) == 0) {
+      return ScriptedReply::Text(ThirdLine(request) == "right" ? "1\n0" : "0\n4");
+    }
+    return ScriptedReply::Text(request.rfind("Mount\n", 0) == 0 ? "3" : "0");
+  };
+}
+
 class MountJourney : public ::testing::Test {
  protected:
   void SetUp() override { DeleteHistoryValue(); }
@@ -92,12 +102,7 @@ TEST_F(MountJourney, APlainDiskFromTheCommandLineMountsAndOpensTheNewDrive) {
 
 TEST_F(MountJourney, AnEncryptedDiskTakesAWrongThenTheRightPassphrase) {
   CTempFile disk(L"lv-encrypted.zel");
-  Serve([](const std::string& request) {
-    if (request.rfind("StorageAccessible\n", 0) == 0) {
-      return ScriptedReply::Text(ThirdLine(request) == "right" ? "1\n0" : "0\n4");
-    }
-    return ScriptedReply::Text(request.rfind("Mount\n", 0) == 0 ? "3" : "0");
-  });
+  Serve(EncryptedDisk());
   ASSERT_TRUE(Start(L"/m " + disk.Path()));
   HWND drivePage = WaitFor(program, IsMountDrivePage);
   ASSERT_NE(drivePage, nullptr);
@@ -348,12 +353,7 @@ TEST_F(MountJourney, ARelativePathOnTheCommandLineGoesOutInFull) {
 
 TEST_F(MountJourney, AnEncryptedDiskIsMountedFromTheKeyboardAlone) {
   CTempFile disk(L"lv-keyboard.zel");
-  Serve([](const std::string& request) {
-    if (request.rfind("StorageAccessible\n", 0) == 0) {
-      return ScriptedReply::Text(ThirdLine(request) == "right" ? "1\n0" : "0\n4");
-    }
-    return ScriptedReply::Text(request.rfind("Mount\n", 0) == 0 ? "3" : "0");
-  });
+  Serve(EncryptedDisk());
   ASSERT_TRUE(Start(L"/m " + disk.Path()));
   HWND drivePage = WaitFor(program, IsMountDrivePage);
   ASSERT_NE(drivePage, nullptr);
