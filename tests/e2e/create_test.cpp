@@ -51,7 +51,12 @@ class CreateJourney : public ::testing::Test {
   HWND WalkToDrivePage(const std::wstring& path, const std::wstring& label = L"",
                        const std::wstring& passphrase = L"") {
     if (!program.Start(L"/c " + path)) return nullptr;
-    HWND location = WaitFor(program, IsCreatePathPage);
+    return WalkOnToDrivePage(WaitFor(program, IsCreatePathPage), path, label, passphrase);
+  }
+
+  // The same from a location page already shown.
+  HWND WalkOnToDrivePage(HWND location, const std::wstring& path, const std::wstring& label = L"",
+                         const std::wstring& passphrase = L"") {
     if (location == nullptr) return nullptr;
     // A folder on the command line becomes a new file name in it; type the path instead.
     if (ControlText(location, IDC_LOCATION) != path) SetControlText(location, IDC_LOCATION, path);
@@ -344,14 +349,7 @@ TEST_F(CreateJourney, AWizardClosedUnderItsBoxLeavesTheDiskAndTheProgramAlone) {
   HWND start = WaitFor(program, IsStartWindow);
   ASSERT_NE(start, nullptr);
   Click(start, IDC_CREATE);
-  HWND location = WaitFor(program, IsCreatePathPage);
-  ASSERT_NE(location, nullptr);
-  SetControlText(location, IDC_LOCATION, existing.Path());
-  Click(location, IDOK);
-  HWND passphrasePage = WaitFor(program, IsCreatePassphrasePage);
-  ASSERT_NE(passphrasePage, nullptr);
-  Click(passphrasePage, IDOK);
-  HWND drivePage = WaitFor(program, IsCreateDrivePage);
+  HWND drivePage = WalkOnToDrivePage(WaitFor(program, IsCreatePathPage), existing.Path());
   ASSERT_NE(drivePage, nullptr);
 
   // The pages stay usable under the box: the user cancels the wizard, then agrees to overwrite.
@@ -457,7 +455,7 @@ TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
   // Encryption is off: the check box has the focus.
   HWND page = WaitFor(program, IsCreatePassphrasePage);
   ASSERT_NE(page, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDC_ENCRYPT); }, kWindowTimeoutMs));
+  ASSERT_TRUE(WaitForFocusOn(page, IDC_ENCRYPT, kWindowTimeoutMs));
   PressKey(VK_SPACE);
   ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
   PressKey(VK_TAB);
@@ -471,7 +469,7 @@ TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
   ASSERT_TRUE(WaitForFocusIn(box.hwnd, kWindowTimeoutMs));
   PressKey(VK_RETURN);
   // Both fields are empty again, and the passphrase is typed first.
-  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDC_PASSPHRASE); }, kWindowTimeoutMs));
+  ASSERT_TRUE(WaitForFocusOn(page, IDC_PASSPHRASE, kWindowTimeoutMs));
   TypeText(L"pa ss");
   PressKey(VK_TAB);
   TypeText(L"pa ss");
@@ -480,7 +478,7 @@ TEST_F(CreateJourney, AnEncryptedDiskIsCreatedFromTheKeyboardAlone) {
   HWND drivePage = WaitFor(program, IsCreateDrivePage);
   ASSERT_NE(drivePage, nullptr);
   ASSERT_TRUE(
-      WaitUntil([&] { return FocusedWindow(drivePage) == GetDlgItem(drivePage, IDC_DRIVE); }, kWindowTimeoutMs));
+      WaitForFocusOn(drivePage, IDC_DRIVE, kWindowTimeoutMs));
   PressKey(VK_RETURN);  // Finish
   const MessageBoxInfo warning = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
   ASSERT_NE(warning.hwnd, nullptr);

@@ -490,3 +490,7 @@ bool WaitForFocusIn(HWND window, DWORD timeoutMs) {
       },
       timeoutMs);
 }
+
+bool WaitForFocusOn(HWND dialog, int id, DWORD timeoutMs) {
+  return WaitUntil([dialog, id] { return FocusedWindow(dialog) == GetDlgItem(dialog, id); }, timeoutMs);
+}

@@ -104,3 +104,5 @@ HWND FocusedWindow(HWND window);
 // Waits until the keyboard focus is in window (a message box just shown takes a moment to get
 // it); false on time-out.
 bool WaitForFocusIn(HWND window, DWORD timeoutMs);
+// Waits until control id of dialog has the keyboard focus; false on time-out.
+bool WaitForFocusOn(HWND dialog, int id, DWORD timeoutMs);

@@ -365,21 +365,19 @@ TEST_F(MountJourney, AnEncryptedDiskIsMountedFromTheKeyboardAlone) {
   // is back in the field.
   HWND passphrasePage = WaitFor(program, IsMountPassphrasePage);
   ASSERT_NE(passphrasePage, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDC_PASSPHRASE); },
-                        kWindowTimeoutMs));
+  ASSERT_TRUE(WaitForFocusOn(passphrasePage, IDC_PASSPHRASE, kWindowTimeoutMs));
   TypeText(L"wrong");
   PressKey(VK_TAB);
   PressKey(VK_TAB);
   ASSERT_TRUE(
-      WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDOK); }, kWindowTimeoutMs));
+      WaitForFocusOn(passphrasePage, IDOK, kWindowTimeoutMs));
   PressKey(VK_RETURN);
   const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
   ASSERT_NE(box.hwnd, nullptr);
   EXPECT_EQ(box.caption, L"Invalid Passphrase");
   ASSERT_TRUE(WaitForFocusIn(box.hwnd, kWindowTimeoutMs));
   PressKey(VK_RETURN);
-  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(passphrasePage) == GetDlgItem(passphrasePage, IDC_PASSPHRASE); },
-                        kWindowTimeoutMs));
+  ASSERT_TRUE(WaitForFocusOn(passphrasePage, IDC_PASSPHRASE, kWindowTimeoutMs));
   TypeText(L"right");
   CDriveLetter newDrive(L'E');
   PressKey(VK_RETURN);

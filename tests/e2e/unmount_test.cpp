@@ -61,6 +61,18 @@ class UnmountJourney : public ::testing::Test {
   }
   std::vector<std::string> Requests() const { return service->Requests(); }
 
+  // On the Disconnect page that opens: presses Unmount, then, while the confirmation is open,
+  // closes the page. Returns the box, still open; no window in it when a step failed.
+  MessageBoxInfo CloseUnderConfirmation() {
+    HWND page = WaitFor(program, IsUnmountPage);
+    if (page == nullptr) return {};
+    Click(page, IDOK);
+    MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+    if (box.hwnd == nullptr) return box;
+    Click(page, IDCANCEL);
+    return WaitGone(page) ? box : MessageBoxInfo{};
+  }
+
   std::unique_ptr<CScriptedService> service;
   CProgram program;
 };
@@ -176,16 +188,11 @@ TEST_F(UnmountJourney, APageClosedUnderItsConfirmationUnmountsNothing) {
   HWND start = WaitFor(program, IsStartWindow);
   ASSERT_NE(start, nullptr);
   Click(start, IDC_DISCONNECT);
-  HWND page = WaitFor(program, IsUnmountPage);
-  ASSERT_NE(page, nullptr);
-  Click(page, IDOK);
-  MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  MessageBoxInfo box = CloseUnderConfirmation();
   ASSERT_NE(box.hwnd, nullptr);
-  Click(page, IDCANCEL);
-  ASSERT_TRUE(WaitGone(page));
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
   Click(start, IDC_DISCONNECT);
-  page = WaitFor(program, IsUnmountPage);
+  HWND page = WaitFor(program, IsUnmountPage);
   ASSERT_NE(page, nullptr);
   EXPECT_THAT(ComboItems(page, IDC_DRIVE), ElementsAre(L"E: C:\\disks\\e.zel"));
   Click(page, IDCANCEL);
@@ -194,13 +201,8 @@ TEST_F(UnmountJourney, APageClosedUnderItsConfirmationUnmountsNothing) {
 
   // Alone: the program waits for the box, then ends with the close's code.
   ASSERT_TRUE(program.Start(L"/u e"));
-  page = WaitFor(program, IsUnmountPage);
-  ASSERT_NE(page, nullptr);
-  Click(page, IDOK);
-  box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+  box = CloseUnderConfirmation();
   ASSERT_NE(box.hwnd, nullptr);
-  Click(page, IDCANCEL);
-  ASSERT_TRUE(WaitGone(page));
   EXPECT_TRUE(program.IsRunning());
   EXPECT_TRUE(IsWindowVisible(box.hwnd));
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
@@ -218,7 +220,7 @@ TEST_F(UnmountJourney, TheLastDiskIsDisconnectedFromTheKeyboardAndEscapeLeaves) 
   EXPECT_EQ(FocusedWindow(page), GetDlgItem(page, IDC_DRIVE));
 
   PressKey(VK_TAB);
-  ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDOK); }, kWindowTimeoutMs));
+  ASSERT_TRUE(WaitForFocusOn(page, IDOK, kWindowTimeoutMs));
   PressKey(VK_RETURN);
   const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
   ASSERT_NE(box.hwnd, nullptr);
@@ -229,7 +231,7 @@ TEST_F(UnmountJourney, TheLastDiskIsDisconnectedFromTheKeyboardAndEscapeLeaves) 
   // Unmount is disabled under the focus, which moves on to Cancel: Escape still leaves.
   ASSERT_TRUE(WaitUntil([&] { return IsControlVisible(page, IDC_MOUNTED_ENTRY); }, kWindowTimeoutMs));
   EXPECT_TRUE(WaitUntil([&] { return !IsControlEnabled(page, IDOK); }, kWindowTimeoutMs));
-  EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(page) == GetDlgItem(page, IDCANCEL); }, kWindowTimeoutMs));
+  EXPECT_TRUE(WaitForFocusOn(page, IDCANCEL, kWindowTimeoutMs));
   PressKey(VK_ESCAPE);
   EXPECT_EQ(ExitCodeOf(program), 2);
   EXPECT_THAT(Requests(), ElementsAre(Request("ListSize\n"), Request("List\n"),
