@@ -252,9 +252,9 @@ TEST_F(ProgramTest, TheWindowsVersionIsCheckedBeforeAnythingElse) {
       EXPECT_EQ(ExitCodeOf(program), 0) << commandLine;
     }
   }
-  // The oldest 64-bit systems promised (XP x64 and Server 2003, both 5.2) and the newest: the
+  // The oldest systems promised (XP, 5.1; XP x64 and Server 2003, 5.2) and the newest: the
   // binary loads there and the check lets it on to the start window.
-  for (const wchar_t* version : {L"winxp64", L"win2003", L"win10"}) {
+  for (const wchar_t* version : {L"winxp", L"winxp64", L"win2003", L"win10"}) {
     ReportedWindowsVersion reported(version);
     ASSERT_TRUE(program.Start(L""));
     HWND start = WaitFor(program, IsStartWindow);

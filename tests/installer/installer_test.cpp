@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "tests/e2e/pages.h"
 #include "tests/win/shellext_host.h"
 #include "tests/win/test_paths.h"
 #include "tools/scripted_service.h"
@@ -27,7 +28,7 @@ using ::testing::ElementsAre;
 namespace {
 
 constexpr DWORD kMsiexecTimeoutMs = 180000;
-constexpr DWORD kWindowTimeoutMs = 30000;
+constexpr DWORD kProgramTimeoutMs = 30000;
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Halvern\\Lockvale";
 constexpr wchar_t kHistory[] = L"C:\\Disks\\a.zel|C:\\Disks\\b.zel";
@@ -177,24 +178,102 @@ std::wstring ShortcutTarget(const std::wstring& link) {
   return target;
 }
 
-// The menu that handler class clsid adds for a selection, the handler created through the
-// installed registration: by the component runtime from the machine's classes. Wine's runtime
-// does not read the user's classes, so per user the DLL that the user's registration names is
-// loaded and asked for the class, as the runtime would.
-std::vector<std::wstring> MenuOf(const Scope& scope, REFCLSID clsid, const wchar_t* clsidText, IDataObject* data,
-                                 PCIDLIST_ABSOLUTE folder) {
+// A handler of class clsid, created through the installed registration: by the component
+// runtime from the machine's classes. Wine's runtime does not read the user's classes, so per
+// user the DLL that the user's registration names is loaded and asked for the class, as the
+// runtime would.
+struct CInstalledHandler {
   std::unique_ptr<CShellextHost> host;
   CHandler handler;
+};
+CInstalledHandler InstalledHandler(const Scope& scope, REFCLSID clsid, const wchar_t* clsidText) {
+  CInstalledHandler installed;
   if (scope.root == HKEY_LOCAL_MACHINE) {
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellExtInit), handler.init.Put());
-    if (handler.init) handler.init->QueryInterface(__uuidof(IContextMenu), handler.menu.Put());
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellExtInit), installed.handler.init.Put());
+    if (installed.handler.init) installed.handler.init->QueryInterface(__uuidof(IContextMenu), installed.handler.menu.Put());
   } else {
-    host = std::make_unique<CShellextHost>(Classes(scope, std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32"));
-    handler = CreateHandler(*host, clsid);
+    installed.host =
+        std::make_unique<CShellextHost>(Classes(scope, std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32"));
+    installed.handler = CreateHandler(*installed.host, clsid);
   }
-  if (!handler.init || !handler.menu) return {L"<not created>"};
-  if (FAILED(handler.init->Initialize(folder, data, nullptr))) return {L"<not shown>"};
-  return BuildMenu(handler.menu.get()).texts;
+  return installed;
+}
+
+// The path of the program that process pid runs (looked up: newer than the headers' Windows).
+std::wstring ImageOf(DWORD pid) {
+  using QueryImage = BOOL(WINAPI*)(HANDLE, DWORD, wchar_t*, DWORD*);
+  static const auto query = reinterpret_cast<QueryImage>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = MAX_PATH;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+  if (process == nullptr) return L"";
+  if (query == nullptr || !query(process, 0, path, &length)) path[0] = L'\0';
+  CloseHandle(process);
+  return path;
+}
+
+// A visible window of a process that runs program and for which pred holds; null on time-out.
+HWND WaitForWindowOf(const std::wstring& program, bool (*pred)(HWND)) {
+  struct Search {
+    const std::wstring& program;
+    bool (*pred)(HWND);
+    HWND found;
+  } search{program, pred, nullptr};
+  WaitUntil(
+      [&search] {
+        EnumWindows(
+            [](HWND hwnd, LPARAM context) -> BOOL {
+              auto& s = *reinterpret_cast<Search*>(context);
+              DWORD pid = 0;
+              GetWindowThreadProcessId(hwnd, &pid);
+              if (!IsWindowVisible(hwnd) || lstrcmpiW(ImageOf(pid).c_str(), s.program.c_str()) != 0 || !s.pred(hwnd)) {
+                return TRUE;
+              }
+              s.found = hwnd;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      kProgramTimeoutMs);
+  return search.found;
+}
+
+// The menu item of an installed handler for a selection, clicked as the file manager clicks it:
+// the program it starts shows a window for which pred holds. The window's process must be the
+// installed 32-bit program; the window is handed back open.
+HWND ClickStartsProgram(const Scope& scope, REFCLSID clsid, const wchar_t* clsidText, IDataObject* data,
+                        PCIDLIST_ABSOLUTE folder, const wchar_t* item, const std::wstring& program, bool (*pred)(HWND)) {
+  CInstalledHandler installed = InstalledHandler(scope, clsid, clsidText);
+  IContextMenu* menu = installed.handler.menu.get();
+  if (menu == nullptr || FAILED(installed.handler.init->Initialize(folder, data, nullptr))) {
+    ADD_FAILURE() << "no handler for " << Utf8(item);
+    return nullptr;
+  }
+  EXPECT_THAT(BuildMenu(menu).texts, ElementsAre(item));
+  EXPECT_EQ(Invoke(menu, MAKEINTRESOURCEA(0)), S_OK) << Utf8(item);
+  HWND window = WaitForWindowOf(program, pred);
+  EXPECT_NE(window, nullptr) << "no window after " << Utf8(item);
+
+  if (window == nullptr) return nullptr;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+  BOOL emulated = FALSE;
+  EXPECT_TRUE(process != nullptr && IsWow64Process(process, &emulated) && emulated) << "not a 32-bit process";
+  if (process != nullptr) CloseHandle(process);
+  return window;
+}
+
+// Cancels a standalone wizard and waits until its program has ended.
+void CancelProgramOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  Click(window, IDCANCEL);
+  EXPECT_TRUE(process != nullptr && WaitForSingleObject(process, kProgramTimeoutMs) == WAIT_OBJECT_0);
+  if (process != nullptr) CloseHandle(process);
 }
 
 constexpr wchar_t kMount[] = L"{4FFECA33-2F96-4BFC-A6CC-D1F07EC3AC5B}";
@@ -233,7 +312,7 @@ TEST_P(InstallerPackage, RefusesAnOlderBuildUpgradesOneInPlaceAndUninstallsClean
   ASSERT_EQ(installed.size(), 1u);
   {
     CProcess refused(L"msiexec /i \"" + older + L"\" /qb");
-    const MessageBoxInfo box = WaitForMessageBox(refused.Pid(), kWindowTimeoutMs);
+    const MessageBoxInfo box = WaitForMessageBox(refused.Pid(), kProgramTimeoutMs);
     ASSERT_NE(box.hwnd, nullptr);
     EXPECT_EQ(box.text,
               L"A newer version of Lockvale is already installed. To install this version, first remove the newer "
@@ -286,28 +365,58 @@ TEST_P(InstallerPackage, RefusesAnOlderBuildUpgradesOneInPlaceAndUninstallsClean
     CoInitialize(nullptr);
     EXPECT_EQ(ShortcutTarget(shortcut), program) << Utf8(shortcut);
 
-    // Each handler class of the installed extension, with a service that reports E: mounted.
+    // Each menu item of the installed extension, clicked as the file manager clicks it, starts
+    // the installed program with its switch: the disk file's drive page, the Disconnect page
+    // for the drive, the Create wizard in the folder. The service reports E: mounted and the
+    // disk file usable.
     CScriptedService service([](const std::string& request) {
+      if (request.rfind("StorageAccessible\n", 0) == 0) return ScriptedReply::Text("1\n0");
       return ScriptedReply::Text(request == std::string("Status\nE:\\\n") + '\0' ? "1" : "0");
     });
     ASSERT_TRUE(service.Start());
-    const CRef<IDataObject> disk = FileListData({TempFilePath(L"a.zel")});
+    // Windows shows the user's classes in HKEY_CLASSES_ROOT, where the extension looks for the
+    // program; Wine 8 shows only the machine's, so per user the open command is put there too.
+    const bool merge = scope.root == HKEY_CURRENT_USER;
+    const std::wstring openCommand = L"Software\\Classes\\zelfile\\shell\\open\\command";
+    if (merge) WriteString(HKEY_LOCAL_MACHINE, openCommand, nullptr, Classes(scope, L"zelfile\\shell\\open\\command"));
+    CTempFolder temp(L"lv-installed-" + std::wstring(scope.name), {L"a.zel"});
+    const CRef<IDataObject> disk = FileListData({temp.File(L"a.zel")});
     const CRef<IDataObject> drive = FileListData({L"E:\\"});
-    const CPidl temp = PidlOfPath(TempFilePath(L""));
-    EXPECT_THAT(MenuOf(scope, kMountClass, kMount, disk.get(), nullptr), ElementsAre(L"Mount File As a Virtual Disk"));
-    EXPECT_THAT(MenuOf(scope, kUnmountClass, kUnmount, drive.get(), nullptr), ElementsAre(L"Unmount Virtual Disk"));
-    EXPECT_THAT(MenuOf(scope, kCreateClass, kCreate, nullptr, temp.get()), ElementsAre(L"Create a new Virtual Disk"));
+    const CPidl folderPidl = PidlOfPath(temp.Path());
+    if (HWND page = ClickStartsProgram(scope, kMountClass, kMount, disk.get(), nullptr, L"Mount File As a Virtual Disk",
+                                       program, IsMountDrivePage)) {
+      EXPECT_EQ(ControlText(page, IDC_LOCATION), temp.File(L"a.zel"));
+      CancelProgramOf(page);
+    }
+    if (HWND page = ClickStartsProgram(scope, kUnmountClass, kUnmount, drive.get(), nullptr, L"Unmount Virtual Disk",
+                                       program, IsUnmountPage)) {
+      EXPECT_EQ(ControlText(page, IDC_MOUNTED_ENTRY).substr(0, 3), L"E: ");
+      CancelProgramOf(page);
+    }
+    if (HWND page = ClickStartsProgram(scope, kCreateClass, kCreate, nullptr, folderPidl.get(),
+                                       L"Create a new Virtual Disk", program, IsCreatePathPage)) {
+      EXPECT_EQ(ControlText(page, IDC_LOCATION), temp.File(L"My Virtual Disk.zel"));
+      CancelProgramOf(page);
+    }
+    if (merge) DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zelfile");
     CoUninitialize();  // lets the extension go before it is uninstalled
   }
 
-  // The installed program shows its help and ends with 0.
+  // The installed program shows its help and ends with 0, and without arguments its start window.
   {
     CProcess help(L"\"" + program + L"\" /?");
-    const MessageBoxInfo box = WaitForMessageBox(help.Pid(), kWindowTimeoutMs);
+    const MessageBoxInfo box = WaitForMessageBox(help.Pid(), kProgramTimeoutMs);
     ASSERT_NE(box.hwnd, nullptr);
     EXPECT_EQ(box.caption, L"Lockvale Help");
     EXPECT_TRUE(AnswerMessageBox(box, IDOK));
-    EXPECT_EQ(help.ExitCode(kWindowTimeoutMs), 0);
+    EXPECT_EQ(help.ExitCode(kProgramTimeoutMs), 0);
+  }
+  {
+    CProcess plain(L"\"" + program + L"\"");
+    HWND start = WaitForWindow(plain.Pid(), IsStartWindow, kProgramTimeoutMs);
+    ASSERT_NE(start, nullptr);
+    Click(start, IDCANCEL);
+    EXPECT_EQ(plain.ExitCode(kProgramTimeoutMs), 2);
   }
 
   // Uninstalling leaves nothing of ours but the user's history.
