@@ -7,3 +7,5 @@ void WipeMemory(void* data, size_t bytes) {
   volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
   for (size_t i = 0; i < bytes; ++i) p[i] = 0;
 }
+
+FreedSecretObserver g_pfnFreedSecretObserver = nullptr;

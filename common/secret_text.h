@@ -10,6 +10,11 @@
 // Overwrites bytes with zeros in a way the compiler may not drop as a dead store.
 void WipeMemory(void* data, size_t bytes);
 
+// When set, sees every block the wiping allocator hands back, just before it goes to the heap:
+// the one place from which the promise "nothing freed holds a passphrase" can be watched.
+using FreedSecretObserver = void (*)(const void* data, size_t bytes);
+extern FreedSecretObserver g_pfnFreedSecretObserver;
+
 template <class T>
 struct WipingAllocator {
   using value_type = T;
@@ -19,6 +24,7 @@ struct WipingAllocator {
   T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T))); }
   void deallocate(T* p, size_t n) {
     WipeMemory(p, n * sizeof(T));
+    if (g_pfnFreedSecretObserver != nullptr) g_pfnFreedSecretObserver(p, n * sizeof(T));
     ::operator delete(p);
   }
   friend bool operator==(const WipingAllocator&, const WipingAllocator&) { return true; }

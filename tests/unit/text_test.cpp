@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "common/secret_text.h"
@@ -71,15 +73,46 @@ TEST(ReadInteger, AnythingElseIsZero) {
   EXPECT_EQ(ReadInteger(u"99999999999999999999"), 0);
 }
 
-TEST(SecretText, LeavesNothingOfAShortPassphraseInItsOwnStorage) {
-  // A short text lives inside the string object, where no allocator sees it go.
-  alignas(SecretText) unsigned char storage[sizeof(SecretText)] = {};
-  auto* secret = new (storage) SecretText(std::u16string_view(u"pw!"));
-  ASSERT_EQ(*secret, u"pw!");
-  secret->~SecretText();
-  for (size_t i = 0; i + 2 < sizeof storage; ++i) {
-    EXPECT_FALSE(storage[i] == 'p' && storage[i + 1] == 0 && storage[i + 2] == 'w') << "at " << i;
+// Whether bytes of storage hold the UTF-16 text anywhere.
+bool Holds(const unsigned char* storage, size_t size, std::u16string_view text) {
+  const size_t bytes = text.size() * sizeof(char16_t);
+  for (size_t i = 0; i + bytes <= size; ++i) {
+    if (memcmp(storage + i, text.data(), bytes) == 0) return true;
   }
+  return false;
+}
+
+TEST(SecretText, LeavesNothingOfAShortPassphraseInItsOwnStorage) {
+  // A short text lives inside the string object, where no allocator sees it go; a shorter one
+  // written over it leaves the rest of the longer one behind its end.
+  alignas(SecretText) unsigned char storage[sizeof(SecretText)] = {};
+  auto* secret = new (storage) SecretText(std::u16string_view(u"pass123"));
+  ASSERT_EQ(*secret, u"pass123");
+  *secret = SecretText(std::u16string_view(u"ab"));
+  ASSERT_LE(secret->capacity(), 7u);  // still inside the object
+  secret->~SecretText();
+  EXPECT_FALSE(Holds(storage, sizeof storage, u"s123"));
+  EXPECT_FALSE(Holds(storage, sizeof storage, u"ab"));
   const SecretBytes wire = ToSecretUtf8(u"caf\u00E9");
   EXPECT_EQ(std::string(wire.data(), wire.size()), "caf\xC3\xA9");
+}
+
+TEST(SecretText, EveryBufferItGrowsOutOfGoesBackWiped) {
+  static int s_nFreed = 0;
+  static int s_nDirty = 0;
+  s_nFreed = s_nDirty = 0;
+  g_pfnFreedSecretObserver = [](const void* data, size_t bytes) {
+    ++s_nFreed;
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (std::any_of(p, p + bytes, [](unsigned char b) { return b != 0; })) ++s_nDirty;
+  };
+  {
+    SecretText secret;
+    for (int i = 0; i < 200; ++i) secret.push_back(u'x');  // through several capacities
+    SecretText copy = secret;
+    copy = SecretText(std::u16string_view(u"y"));
+  }
+  g_pfnFreedSecretObserver = nullptr;
+  EXPECT_GE(s_nFreed, 4);
+  EXPECT_EQ(s_nDirty, 0);
 }
