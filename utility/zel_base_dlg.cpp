@@ -121,15 +121,19 @@ namespace {
 BOOL CALLBACK WipeIfPasswordField(HWND child, LPARAM) {
   wchar_t className[8] = {};
   ::GetClassNameW(child, className, 8);
-  if (::lstrcmpiW(className, L"Edit") != 0 || (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) == 0) return TRUE;
-  // Same length first, so the control overwrites its own buffer in place; then nothing.
-  const int length = ::GetWindowTextLengthW(child);
-  if (length > 0) ::SetWindowTextW(child, std::wstring(static_cast<size_t>(length), L' ').c_str());
-  ::SetWindowTextW(child, L"");
+  if (::lstrcmpiW(className, L"Edit") == 0 && (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) != 0) {
+    ClearPasswordField(child);
+  }
   return TRUE;
 }
 
 }  // namespace
+
+void ClearPasswordField(HWND field) {
+  const int length = ::GetWindowTextLengthW(field);
+  if (length > 0) ::SetWindowTextW(field, std::wstring(static_cast<size_t>(length), L' ').c_str());
+  ::SetWindowTextW(field, L"");
+}
 
 void WipePasswordFields(HWND page) { ::EnumChildWindows(page, WipeIfPasswordField, 0); }
 

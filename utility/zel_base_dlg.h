@@ -48,8 +48,12 @@ class CZelBaseDlg {
   std::vector<std::u16string> m_history;
 };
 
-// Overwrites the text of the page's password fields before their window goes, so the edit
-// controls do not leave a passphrase behind in freed memory.
+// Empties a password field so that its edit control keeps nothing of the old text: an edit
+// control shortens its text without clearing what lay behind the new end, so the text is
+// overwritten in place at its own length first.
+void ClearPasswordField(HWND field);
+// Clears the page's password fields before their window goes, so the edit controls do not
+// leave a passphrase behind in freed memory.
 void WipePasswordFields(HWND page);
 // Offers the free drive letters from E: on and selects the first.
 void FillFreeDriveList(HWND comboBox);

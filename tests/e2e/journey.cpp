@@ -4,10 +4,11 @@
 #include <shlwapi.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
-
 #include <sstream>
+#include <vector>
 
 #include "tests/win/test_paths.h"
 
@@ -164,3 +165,23 @@ std::vector<std::string> COpenRecorder::Lines() const {
 }
 
 std::wstring RecorderPath() { return PathBesideProgram(L"..\\..\\tools\\command_recorder.exe"); }
+
+bool ProcessMemoryHolds(DWORD pid, const std::string& bytes) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (process == nullptr) return false;
+  bool found = false;
+  MEMORY_BASIC_INFORMATION region{};
+  std::vector<char> page;
+  for (auto* at = static_cast<char*>(nullptr); !found && VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+       at = static_cast<char*>(region.BaseAddress) + region.RegionSize) {
+    const DWORD unreadable = PAGE_NOACCESS | PAGE_GUARD;
+    if (region.State != MEM_COMMIT || (region.Protect & unreadable) != 0) continue;
+    page.resize(region.RegionSize);
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, region.BaseAddress, page.data(), page.size(), &read)) continue;
+    found = std::search(page.begin(), page.begin() + static_cast<ptrdiff_t>(read), bytes.begin(), bytes.end()) !=
+            page.begin() + static_cast<ptrdiff_t>(read);
+  }
+  CloseHandle(process);
+  return found;
+}

@@ -73,5 +73,9 @@ class COpenRecorder {
   std::wstring m_file;
 };
 
+// Whether the memory of process pid holds bytes anywhere it can be read: every committed page,
+// in use or freed back to a heap.
+bool ProcessMemoryHolds(DWORD pid, const std::string& bytes);
+
 // The recorder's own path, next to the other tools.
 std::wstring RecorderPath();

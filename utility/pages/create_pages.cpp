@@ -88,8 +88,8 @@ void CCreatePwdDlg::OnEncryptClicked() {
     ShowPassphraseGroup(true);
   } else {
     // Turning encryption off throws the typed texts away.
-    ::SetWindowTextW(m_ctlPassphrase, L"");
-    ::SetWindowTextW(m_ctlConfirm, L"");
+    ClearPasswordField(m_ctlPassphrase);
+    ClearPasswordField(m_ctlConfirm);
     ShowPassphraseGroup(false);
   }
 }
@@ -102,8 +102,8 @@ void CCreatePwdDlg::OnNext() {
     if (const MessageText* problem = PassphraseProblem(passphrase, GetSecretText(m_ctlConfirm))) {
       ShowMessage(*problem);
       if (WizardClosed()) return;
-      ::SetWindowTextW(m_ctlPassphrase, L"");
-      ::SetWindowTextW(m_ctlConfirm, L"");
+      ClearPasswordField(m_ctlPassphrase);
+      ClearPasswordField(m_ctlConfirm);
       FocusControl(m_hWnd, m_ctlPassphrase);  // typed again from the start
       return;
     }

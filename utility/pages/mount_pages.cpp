@@ -118,7 +118,7 @@ void CMountDrvDlg::OnNextOrFinish() {
   if (m_pPassphrasePage != nullptr && m_bNeedsPassphrase == 1) {
     m_pPassphrasePage->m_strDrive = drive;
     ::SetWindowTextW(m_pPassphrasePage->m_ctlLocation, path.c_str());
-    ::SetWindowTextW(m_pPassphrasePage->m_ctlPassphrase, L"");
+    ClearPasswordField(m_pPassphrasePage->m_ctlPassphrase);
     ShowPage(m_pPassphrasePage, this);
     return;
   }
@@ -156,7 +156,7 @@ void CMountPwdDlg::OnFinish() {
     MountAndWait(m_service, path, m_strDrive, L"", passphrase, {m_ctlPassphrase, m_ctlBack, m_ctlFinish, m_ctlCancel});
     return;
   }
-  ::SetWindowTextW(m_ctlPassphrase, L"");
+  ClearPasswordField(m_ctlPassphrase);
   ShowMessage(AccessReasonMessage(accessReason));
   // Whatever the reason, what the user can change here is the passphrase.
   if (!WizardClosed()) FocusControl(m_hWnd, m_ctlPassphrase);
