@@ -79,7 +79,7 @@ bool RawRoundTrip(const std::string& request) {
   DWORD written = 0;
   bool ok = WriteFile(pipe, request.data(), static_cast<DWORD>(request.size()), &written, nullptr) &&
             written == request.size();
-  char reply[CDiskServiceClient::kIntegerReplyCapacity];
+  char reply[kIntegerReplyCapacity];
   DWORD read = 0;
   ok = ok && ReadFile(pipe, reply, sizeof reply, &read, nullptr) && read > 0;
   CloseHandle(pipe);

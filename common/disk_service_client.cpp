@@ -1,37 +1,11 @@
-// The client of the disk service: request texts, one exchange each, reply parsing.
+// The client of the disk service: one exchange per request, the protocol's reading of each reply.
 #include "common/disk_service_client.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 #include "common/service_pipe.h"
 #include "common/text.h"
-
-namespace {
-
-// The keyword line, then each argument on a line of its own; every line ends in one LF. Any
-// request may carry a passphrase, so each is built, sent and dropped in wiped buffers.
-SecretText RequestText(std::u16string_view keyword, std::initializer_list<std::u16string_view> args) {
-  size_t length = keyword.size() + 1;
-  for (std::u16string_view arg : args) length += arg.size() + 1;
-  SecretText text;
-  text.reserve(length);
-  text += keyword;
-  text += u'\n';
-  for (std::u16string_view arg : args) {
-    text += arg;
-    text += u'\n';
-  }
-  return text;
-}
-
-// The reply text: the buffer up to its first NUL, and never past its capacity.
-std::u16string ReplyText(const char* reply, uint32_t capacity) {
-  return FromUtf8(std::string_view(reply, capacity));
-}
-
-}  // namespace
 
 int CDiskServiceClient::Transact(const char* request, uint32_t requestLength, char* reply,
                                  uint32_t* replyLength) {
@@ -45,52 +19,46 @@ int CDiskServiceClient::Transact(const char* request, uint32_t requestLength, ch
   return 0;
 }
 
-int32_t CDiskServiceClient::IntegerRequest(const SecretText& requestText) {
-  const SecretBytes request = ToSecretUtf8(requestText);
+void CDiskServiceClient::Send(const SecretBytes& request, char* reply, uint32_t capacity) {
+  uint32_t replyLength = capacity - 1;
+  Transact(request.data(), static_cast<uint32_t>(request.size() - 1), reply, &replyLength);
+}
+
+int32_t CDiskServiceClient::IntegerRequest(const SecretBytes& request) {
   char reply[kIntegerReplyCapacity];
-  uint32_t replyLength = kIntegerReplyCapacity - 1;
-  Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply, &replyLength);
-  return ReadInteger(ReplyText(reply, kIntegerReplyCapacity));
+  Send(request, reply, sizeof reply);
+  return ReadIntegerReply(std::string_view(reply, sizeof reply));
 }
 
 int32_t CDiskServiceClient::Mount(std::u16string_view path, std::u16string_view drive,
                                   std::u16string_view label, std::u16string_view passphrase,
                                   int32_t option) {
   const std::u16string optionText = U16(std::to_string(option));
-  return IntegerRequest(RequestText(u"Mount", {path, drive, label, passphrase, optionText}));
+  return IntegerRequest(RequestBytes(ServiceRequest::Mount, {path, drive, label, passphrase, optionText}));
 }
 
 int32_t CDiskServiceClient::Unmount(std::u16string_view entry) {
-  return IntegerRequest(RequestText(u"Unmount", {entry}));
+  return IntegerRequest(RequestBytes(ServiceRequest::Unmount, {entry}));
 }
 
 int32_t CDiskServiceClient::Status(std::u16string_view drive) {
-  return IntegerRequest(RequestText(u"Status", {drive}));
+  return IntegerRequest(RequestBytes(ServiceRequest::Status, {drive}));
 }
 
 std::u16string CDiskServiceClient::List() {
-  const int32_t size = IntegerRequest(RequestText(u"ListSize", {}));
+  const int32_t size = IntegerRequest(RequestBytes(ServiceRequest::ListSize, {}));
   // A size of 0 means no disks; a negative or oversized one cannot be trusted with an allocation.
   if (size <= 0 || size > kMaxListReplySize) return {};
-  const uint32_t capacity = static_cast<uint32_t>(size);
-  std::vector<char> reply(capacity);
-  const SecretBytes request = ToSecretUtf8(RequestText(u"List", {}));
-  uint32_t replyLength = capacity - 1;
-  Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply.data(), &replyLength);
-  return ReplyText(reply.data(), capacity);
+  std::vector<char> reply(static_cast<size_t>(size));
+  Send(RequestBytes(ServiceRequest::List, {}), reply.data(), static_cast<uint32_t>(size));
+  return ReplyText(std::string_view(reply.data(), reply.size()));
 }
 
 int32_t CDiskServiceClient::StorageAccessible(std::u16string_view path, std::u16string_view passphrase,
                                               int32_t& accessReason) {
-  const SecretBytes request = ToSecretUtf8(RequestText(u"StorageAccessible", {path, passphrase}));
   char reply[kAccessReplyCapacity];
-  uint32_t replyLength = kAccessReplyCapacity - 1;
-  Transact(request.c_str(), static_cast<uint32_t>(request.size()), reply, &replyLength);
-  const std::vector<std::u16string> pieces = SplitText(ReplyText(reply, kAccessReplyCapacity), u'\n');
-  if (pieces.size() < 2) {
-    accessReason = 0;
-    return 0;
-  }
-  accessReason = ReadInteger(pieces[1]);
-  return ReadInteger(pieces[0]);
+  Send(RequestBytes(ServiceRequest::StorageAccessible, {path, passphrase}), reply, sizeof reply);
+  const AccessAnswer answer = ReadAccessReply(std::string_view(reply, sizeof reply));
+  accessReason = answer.reason;
+  return answer.result;
 }

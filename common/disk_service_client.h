@@ -7,13 +7,7 @@
 #include <string_view>
 
 #include "common/secret_text.h"
-
-// Why StorageAccessible refused a file (its second integer); any other value is a general error.
-enum AccessReason : int32_t {
-  kAccessInvalidFile = 1,
-  kAccessDenied = 2,
-  kAccessInvalidPassphrase = 4,
-};
+#include "common/service_protocol.h"
 
 class CDiskServiceClient {
  public:
@@ -27,17 +21,13 @@ class CDiskServiceClient {
   int32_t StorageAccessible(std::u16string_view path, std::u16string_view passphrase,
                             int32_t& accessReason);
 
-  // Reply capacities in bytes, the terminating NUL included.
-  static constexpr uint32_t kIntegerReplyCapacity = 10;
-  static constexpr uint32_t kAccessReplyCapacity = 20;
-  // The largest List reply we accept; a larger announcement reads as no list at all.
-  static constexpr int32_t kMaxListReplySize = 1 << 20;
-
  private:
   // One exchange. replyLength goes in as the reply capacity minus 1 and comes out as the reply
   // text's length; the reply buffer is zeroed first, so a failure leaves an empty reply.
   // Returns 0 on success, 1 on failure.
   int Transact(const char* request, uint32_t requestLength, char* reply, uint32_t* replyLength);
+  // Sends a request (its bytes with their NUL) and the reply, at most capacity bytes, into reply.
+  void Send(const SecretBytes& request, char* reply, uint32_t capacity);
   // Sends a request whose answer is one integer and reads that integer.
-  int32_t IntegerRequest(const SecretText& requestText);
+  int32_t IntegerRequest(const SecretBytes& request);
 };

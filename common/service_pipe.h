@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-inline constexpr char kServicePipeName[] = "\\\\.\\Pipe\\ZelPipe";
+#include "common/service_protocol.h"
 
 // Opens the service's pipe (existing instance only, no waiting, no retry), writes requestBytes
 // bytes in one write, reads once at most capacity bytes into reply, and closes the pipe.

@@ -83,12 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_script.Play({fields[0]});
     const int32_t shellStatus = RequestStatus(u"E:\\", [](const std::string& request, char* reply, uint32_t capacity,
                                                           uint32_t* received) {
-      FUZZ_CHECK(capacity == CDiskServiceClient::kIntegerReplyCapacity);
+      FUZZ_CHECK(capacity == kIntegerReplyCapacity);
       return g_script.Exchange(request, reply, capacity, received);
     });
     FUZZ_CHECK(g_script.requests.size() == 1 && g_script.requests[0] == std::string("Status\nE:\\\n\0", 12));
     FUZZ_CHECK(status == shellStatus);
-    if (const auto plain = PlainNumber(Fitted(fields[0], CDiskServiceClient::kIntegerReplyCapacity))) {
+    if (const auto plain = PlainNumber(Fitted(fields[0], kIntegerReplyCapacity))) {
       FUZZ_CHECK(status == *plain);
     }
   }
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(IsWellFormedRequest(g_script.requests.at(0), "StorageAccessible", 3));
     }
     FUZZ_CHECK(results[0] == results[1] && reasons[0] == reasons[1]);
-    const std::string_view text = Fitted(fields[1], CDiskServiceClient::kAccessReplyCapacity);
+    const std::string_view text = Fitted(fields[1], kAccessReplyCapacity);
     const size_t lf = text.find('\n');
     if (lf != std::string_view::npos) {
       const std::string_view second = text.substr(lf + 1);
@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fields.Has(3)) replies.push_back(fields[3]);
     g_script.Play(replies);
     const std::u16string list = client.List();
-    const int32_t announced = ReadInteger(FromUtf8(Fitted(fields[2], CDiskServiceClient::kIntegerReplyCapacity)));
-    const bool usable = announced > 0 && announced <= CDiskServiceClient::kMaxListReplySize;
+    const int32_t announced = ReadInteger(FromUtf8(Fitted(fields[2], kIntegerReplyCapacity)));
+    const bool usable = announced > 0 && announced <= kMaxListReplySize;
     FUZZ_CHECK(IsWellFormedRequest(g_script.requests.at(0), "ListSize", 1));
     FUZZ_CHECK(g_script.requests.size() == (usable && fields.Has(3) ? 2u : 1u));
     if (g_script.requests.size() == 2) FUZZ_CHECK(IsWellFormedRequest(g_script.requests[1], "List", 1));

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "common/service_pipe.h"
+#include "common/pipe_io_win32.h"
+#include "common/service_protocol.h"
 #include "tools/pipe_win32.h"
 
 namespace {

@@ -180,7 +180,9 @@ class CWizardPage : public CDialogImpl<T>,
     --m_nTicksLeft;
     if (!IsDrivePresent() && m_nTicksLeft >= 0) return;
     if (m_nTimerId != 0) {
-      ::KillTimer(this->m_hWnd, m_nTimerId);
+      // The timer is known by the identifier it was set with (the message's), which SetTimer
+      // need not return for a window's timer.
+      ::KillTimer(this->m_hWnd, id);
       m_nTimerId = 0;
       m_nTicksLeft = 0;
     }

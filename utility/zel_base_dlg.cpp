@@ -170,7 +170,8 @@ bool ChooseDiskFile(const std::wstring& initialText, std::wstring& chosenPath) {
   ofn.lpstrFile = file;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = W(kDiskFileExtension);
-  ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLESIZING;
+  // No overwrite prompt: this is the open dialog, which never writes the file it names.
+  ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
   static const auto getOpenFileName = SystemProc<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
   if (getOpenFileName == nullptr || !getOpenFileName(&ofn)) return false;
   chosenPath = file;

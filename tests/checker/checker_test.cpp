@@ -6,14 +6,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/disk_service_client.h"
 #include "common/text.h"
 #include "common/wide.h"
 #include "tests/win/child_process.h"
 #include "tests/win/test_paths.h"
 #include "tools/scripted_service.h"
+#include "tools/zelpipe_check/asker.h"
+#include "tools/zelpipe_check/probe_win32.h"
 
 namespace {
 
@@ -88,6 +92,70 @@ struct Fault {
   const wchar_t* arguments;
   std::vector<std::string> expected;  // each must be in a FAIL line
   bool onlyThese;                     // and no other FAIL line
+  std::vector<std::string> notes{};   // each must be in the output too
+};
+
+// The flags of every CreateFileA call of this program that opens the service's pipe, seen where
+// the call leaves the program: while the object lives, the program's import of the function
+// points at a recorder.
+class CPipeOpenRecorder {
+ public:
+  CPipeOpenRecorder() {
+    s_real = reinterpret_cast<CreateFileAFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateFileA")));
+    m_slot = ImportSlotOf(reinterpret_cast<void*>(s_real));
+    if (m_slot != nullptr) Point(reinterpret_cast<void*>(&Record));
+  }
+  ~CPipeOpenRecorder() {
+    if (m_slot != nullptr) Point(reinterpret_cast<void*>(s_real));
+  }
+  CPipeOpenRecorder(const CPipeOpenRecorder&) = delete;
+  CPipeOpenRecorder& operator=(const CPipeOpenRecorder&) = delete;
+
+  bool Installed() const { return m_slot != nullptr; }
+  static std::vector<DWORD> Flags() {
+    std::lock_guard<std::mutex> lock(s_mutex);
+    return s_flags;
+  }
+
+ private:
+  using CreateFileAFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+
+  static HANDLE WINAPI Record(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+    if (name != nullptr && lstrcmpiA(name, kServicePipeName) == 0) {
+      std::lock_guard<std::mutex> lock(s_mutex);
+      s_flags.push_back(flags);
+    }
+    return s_real(name, access, share, security, disposition, flags, model);
+  }
+
+  // The slot of the program's import table that holds function.
+  static void** ImportSlotOf(void* function) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name != 0;
+         ++dll) {
+      for (auto** slot = reinterpret_cast<void**>(base + dll->FirstThunk); *slot != nullptr; ++slot) {
+        if (*slot == function) return slot;
+      }
+    }
+    return nullptr;
+  }
+
+  void Point(void* function) {
+    DWORD protection = 0;
+    VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
+    *m_slot = function;
+    VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+  }
+
+  static inline CreateFileAFn s_real = nullptr;
+  static inline std::mutex s_mutex;
+  static inline std::vector<DWORD> s_flags;
+  void** m_slot = nullptr;
 };
 
 }  // namespace
@@ -143,6 +211,18 @@ TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
        {"FAIL ListSize: ListSize -> no reply within 300 ms", "FAIL 16 concurrent clients: "}, false},
       // Four instances at the most, one of them perhaps still being replaced: 12 or more are busy.
       {"too few instances", text, 4, L"", {"FAIL 16 concurrent clients: 1", " of 16 clients found the pipe busy"}, false},
+      // Only Status of the mounted E: and the one Unmount are slow, so that the run stays short.
+      {"replies slower than the clients wait",
+       [](const std::string& request) {
+         const bool slowStatus = Keyword(request) == "Status" && RequestLine(request, 1) == "E:";
+         const DWORD delayMs = slowStatus ? 1500 : Keyword(request) == "Unmount" ? 2100 : 0;
+         return ScriptedReply::Text(Conforming(request), delayMs);
+       },
+       PIPE_UNLIMITED_INSTANCES, L"",
+       {"FAIL Status replies within 1 s: Status E: took ",
+        " ms; ZelToolExt gives up after 1 s: its menus would treat the drive as not mounted"},
+       false,
+       {"\nSLOW Unmount \"", "\nslowest reply per request: Mount "}},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);
@@ -162,7 +242,30 @@ TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
     if (fault.onlyThese) {
       EXPECT_EQ(run.failures.size(), fault.expected.size()) << run.output;
     }
+    for (const std::string& note : fault.notes) EXPECT_THAT(run.output, HasSubstr(note));
     EXPECT_THAT(run.last, ::testing::MatchesRegex("\\d+ passed, " + std::to_string(run.failures.size()) + " failed"));
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "a reply's control characters reached the console";
+  }
+}
+
+TEST(CheckerTest, ItOpensThePipeForIdentificationOnlyAsOurClientsDo) {
+  // A service that acts as its caller must fail the checks as it fails our clients, which let it
+  // identify the user only. Wine lets a server act as any client whatever the client asked for,
+  // so what the checker asks for is watched where it asks: at its call into the system. No
+  // service needs to listen for that.
+  CPipeOpenRecorder recorder;
+  ASSERT_TRUE(recorder.Installed());
+  CWin32Probe probe(1000);
+  const std::string status = Request(ServiceRequest::Status, {"E:"});
+  probe.Exchange(status, kIntegerReplyCapacity, 0);
+  probe.ExchangeTogether(status, kIntegerReplyCapacity, 2);
+  probe.Abandon("Status\n");
+  CDiskServiceClient().Status(u"E:");  // Lockvale's own client, for comparison
+
+  const std::vector<DWORD> flags = CPipeOpenRecorder::Flags();
+  ASSERT_EQ(flags.size(), 5u);
+  for (DWORD opened : flags) {
+    EXPECT_EQ(opened & (SECURITY_SQOS_PRESENT | SECURITY_DELEGATION), SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)
+        << std::hex << opened;
   }
 }

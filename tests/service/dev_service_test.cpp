@@ -37,7 +37,10 @@ std::wstring ServicePath() { return PathBesideProgram(L"..\\..\\tools\\dev_servi
 // The service program, running for the whole test program.
 class DevServiceProcess : public ::testing::Environment {
  public:
-  void SetUp() override {
+  void SetUp() override { Start(); }
+  void TearDown() override { Stop(); }
+
+  void Start() {
     std::wstring commandLine = L"\"" + ServicePath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -45,22 +48,37 @@ class DevServiceProcess : public ::testing::Environment {
     ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     CloseHandle(process.hThread);
     m_process = process.hProcess;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 15000 && !WaitNamedPipeA(kServicePipeName, 100)) Sleep(20);
-    ASSERT_TRUE(WaitNamedPipeA(kServicePipeName, 1000)) << "the service never served its pipe";
+    ASSERT_TRUE(WaitUntilServed()) << "the service never served its pipe";
   }
-  void TearDown() override {
+  void Stop() {
     if (m_process == nullptr) return;
     TerminateProcess(m_process, 0);
     WaitForSingleObject(m_process, 5000);
     CloseHandle(m_process);
+    m_process = nullptr;
+  }
+  static bool WaitUntilServed() {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 15000 && !WaitNamedPipeA(kServicePipeName, 100)) Sleep(20);
+    return WaitNamedPipeA(kServicePipeName, 1000) != FALSE;
   }
 
  private:
   HANDLE m_process = nullptr;
 };
 
-const auto* const kService = ::testing::AddGlobalTestEnvironment(new DevServiceProcess);
+auto* const kService = static_cast<DevServiceProcess*>(::testing::AddGlobalTestEnvironment(new DevServiceProcess));
+
+// Presses Ctrl+C in the console of a process: this one joins that console for the moment and
+// lets the press pass by itself.
+bool PressCtrlC(DWORD processId) {
+  FreeConsole();
+  if (!AttachConsole(processId)) return false;
+  SetConsoleCtrlHandler(nullptr, TRUE);
+  const bool pressed = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
+  FreeConsole();
+  return pressed;
+}
 
 class DevServiceTest : public ::testing::Test {
  protected:
@@ -189,4 +207,29 @@ TEST_F(DevServiceTest, AMountedDiskCannotBeMovedDeletedOrOverwrittenUntilItIsUnm
   ASSERT_EQ(client.Unmount(u"M: " + U16Str(path)), 1);
   EXPECT_TRUE(MoveFileW(path.c_str(), moved.c_str()));
   EXPECT_TRUE(DeleteFileW(moved.c_str()));
+}
+
+TEST_F(DevServiceTest, CtrlCTakesItsDriveLettersAwayBeforeItEnds) {
+  // The service of the other tests makes way for one with a console of its own, and comes back.
+  struct Restart {
+    ~Restart() { kService->Start(); }
+  } restart;
+  kService->Stop();
+  const std::wstring log = TempFilePath(L"lv-service-ctrl-c.log");
+  const std::wstring path = TempFilePath(L"lv-service-ctrl-c.zel");
+  DeleteFileW(path.c_str());
+  {
+    CChildProcess service(ServicePath(), L"", log, CREATE_NEW_CONSOLE);
+    ASSERT_TRUE(DevServiceProcess::WaitUntilServed());
+    ASSERT_GT(client.Mount(U16(path), u"P:", u"", u"", 0), 0);
+    ASSERT_TRUE(DriveExists(L'P'));
+
+    ASSERT_TRUE(PressCtrlC(GetProcessId(service.Handle())));
+    DWORD code = 1;
+    EXPECT_TRUE(service.WaitExit(10000, &code));
+    EXPECT_EQ(code, 0u) << service.Output();
+    EXPECT_FALSE(DriveExists(L'P'));
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the disk file is still held";
+  }
+  DeleteFileW(log.c_str());
 }

@@ -176,6 +176,30 @@ TEST_F(DevServiceTest, ADriveInUseOrADiskMountedTwiceIsRefused) {
   EXPECT_GT(client.Mount(u"C:\\disks\\b.zel", u"F:", u"", u"", 0), first);
 }
 
+TEST_F(DevServiceTest, ALabelLongerThanTheDiskFileHoldsIsRefusedBeforeAnyFileIsMade) {
+  // Found by fuzzing: a disk made with a longer label never read back as a disk.
+  const std::u16string longest(DiskImage::kMaxLabelBytes / 2, u'\u00E9');  // two bytes each in UTF-8
+  EXPECT_EQ(client.Mount(u"C:\\disks\\long.zel", u"E:", longest + u"x", u"", 0), 0);
+  EXPECT_TRUE(machine.files.empty());
+  EXPECT_TRUE(machine.held.empty());
+  EXPECT_EQ(client.Status(u"E:"), 0);
+
+  ASSERT_GT(client.Mount(u"C:\\disks\\long.zel", u"E:", longest, u"", 0), 0);
+  const auto image = DecodeDiskImage(machine.files[u"C:\\disks\\long.zel"]);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_EQ(image->label, ToUtf8(longest));
+}
+
+TEST_F(DevServiceTest, AtItsEndEveryDiskIsUnmountedAndLetGoOf) {
+  const uint32_t drives = machine.drives;
+  ASSERT_GT(client.Mount(u"C:\\disks\\a.zel", u"E:", u"", u"", 0), 0);
+  ASSERT_GT(client.Mount(u"C:\\disks\\b.zel", u"G:", u"", u"pass", 0), 0);
+  service.UnmountAll();
+  EXPECT_EQ(machine.drives, drives);
+  EXPECT_TRUE(machine.held.empty());
+  EXPECT_EQ(client.List(), u"");
+}
+
 TEST_F(DevServiceTest, MalformedRequestsGetZero) {
   const std::string bad[] = {
       std::string(),

@@ -8,8 +8,9 @@
 
 class CChildProcess {
  public:
-  // Starts "program" arguments; Started() says whether it did.
-  CChildProcess(const std::wstring& program, const std::wstring& arguments, std::wstring outputFile)
+  // Starts "program" arguments, with these process creation flags; Started() says whether it did.
+  CChildProcess(const std::wstring& program, const std::wstring& arguments, std::wstring outputFile,
+                DWORD creationFlags = 0)
       : m_outputFile(std::move(outputFile)) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileW(m_outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
@@ -23,10 +24,14 @@ class CChildProcess {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = output;
+    if ((creationFlags & CREATE_NEW_CONSOLE) != 0) {
+      startup.dwFlags |= STARTF_USESHOWWINDOW;  // the console window is not needed on the screen
+      startup.wShowWindow = SW_HIDE;
+    }
     std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
+    if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, creationFlags, nullptr, nullptr,
+                       &startup, &process)) {
       CloseHandle(process.hThread);
       m_process = process.hProcess;
     } else {

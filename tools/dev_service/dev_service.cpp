@@ -5,25 +5,11 @@
 #include <vector>
 
 #include "common/printable.h"
+#include "common/service_protocol.h"
 #include "common/text.h"
 #include "tools/dev_service/disk_image.h"
 
 namespace {
-
-constexpr int kReasonInvalidFile = 1;
-constexpr int kReasonAccessDenied = 2;
-constexpr int kReasonOther = 3;
-constexpr int kReasonPassphrase = 4;
-
-// The lines of a well-formed request: UTF-8 text, every line ended by LF, one NUL at the end.
-bool SplitRequest(const std::string& request, std::vector<std::u16string>& lines) {
-  if (request.size() < 2 || request.size() > CDevService::kMaxRequestBytes) return false;
-  if (request.back() != '\0' || request.find('\0') != request.size() - 1) return false;
-  const std::string text = request.substr(0, request.size() - 1);
-  if (text.back() != '\n') return false;
-  for (const std::u16string& line : SplitText(FromUtf8(text), u'\n')) lines.push_back(line);
-  return !lines.empty();
-}
 
 // "E:" (or "e:", or "E:\" where allowed) as an upper-case letter; 0 when it is no drive.
 char16_t DriveLetter(const std::u16string& drive, bool allowBackslash) {
@@ -72,20 +58,21 @@ std::u16string DriveText(size_t index) { return {static_cast<char16_t>(u'A' + in
 }  // namespace
 
 std::string CDevService::Handle(const std::string& request) {
-  std::vector<std::u16string> lines;
-  if (!SplitRequest(request, lines)) return "0";
-  const std::u16string& keyword = lines[0];
-  const size_t args = lines.size() - 1;
-
-  if (keyword == u"Mount" && args == 5) return Mount(lines[1], lines[2], lines[3], lines[4]);
-  if (keyword == u"Unmount" && args == 1) return Unmount(lines[1]);
-  if (keyword == u"Status" && args == 1) return Status(lines[1]);
-  if (keyword == u"ListSize" && args == 0) {
-    const std::string list = List();
-    return list.empty() ? "0" : Number(static_cast<int32_t>(list.size() + 1));
+  const std::optional<ReceivedRequest> received =
+      request.size() <= kMaxRequestBytes ? ReadRequest(request) : std::nullopt;
+  if (!received) return "0";
+  const std::vector<std::u16string>& args = received->arguments;
+  switch (received->kind) {
+    case ServiceRequest::Mount: return Mount(args[0], args[1], args[2], args[3]);
+    case ServiceRequest::Unmount: return Unmount(args[0]);
+    case ServiceRequest::Status: return Status(args[0]);
+    case ServiceRequest::ListSize: {
+      const std::string list = List();
+      return list.empty() ? "0" : Number(static_cast<int32_t>(list.size() + 1));
+    }
+    case ServiceRequest::List: return List();
+    case ServiceRequest::StorageAccessible: return StorageAccessible(args[0], args[1]);
   }
-  if (keyword == u"List" && args == 0) return List();
-  if (keyword == u"StorageAccessible" && args == 2) return StorageAccessible(lines[1], lines[2]);
   return "0";
 }
 
@@ -117,19 +104,19 @@ bool CDevService::PassphraseMatches(const DiskImage& image, const std::u16string
 
 int CDevService::CheckDisk(const IDevPlatform::FileRead& file, const std::u16string& passphrase) {
   switch (file.state) {
-    case IDevPlatform::FileState::AccessDenied: return kReasonAccessDenied;
-    case IDevPlatform::FileState::NotAFile: return kReasonInvalidFile;
+    case IDevPlatform::FileState::AccessDenied: return kAccessDenied;
+    case IDevPlatform::FileState::NotAFile: return kAccessInvalidFile;
     case IDevPlatform::FileState::Readable: break;
-    default: return kReasonOther;
+    default: return kAccessGeneralError;
   }
   const std::optional<DiskImage> image = DecodeDiskImage(file.bytes);
-  if (!image) return kReasonInvalidFile;
-  return PassphraseMatches(*image, passphrase) ? 0 : kReasonPassphrase;
+  if (!image) return kAccessInvalidFile;
+  return PassphraseMatches(*image, passphrase) ? 0 : kAccessInvalidPassphrase;
 }
 
 std::string CDevService::StorageAccessible(const std::u16string& path, const std::u16string& passphrase) {
-  if (path.empty()) return "0\n" + Number(kReasonOther);
-  if (NamesADevice(path)) return "0\n" + Number(kReasonInvalidFile);
+  if (path.empty()) return "0\n" + Number(kAccessGeneralError);
+  if (NamesADevice(path)) return "0\n" + Number(kAccessInvalidFile);
   const IDevPlatform::FileRead file = m_platform.ReadDiskFile(path);
   if (file.state == IDevPlatform::FileState::Missing) return "1\n0";  // a new disk can be made there
   const int reason = CheckDisk(file, passphrase);
@@ -167,6 +154,8 @@ std::string CDevService::Mount(const std::u16string& path, const std::u16string&
                                const std::u16string& passphrase) {
   const char16_t letter = DriveLetter(drive, false);
   if (letter == 0 || drive[0] != letter || path.empty() || NamesADevice(path)) return "0";
+  // A label our disk file cannot hold would make a file that never reads back as a disk.
+  if (!LabelFits(ToUtf8(label))) return "0";
   const size_t index = static_cast<size_t>(letter - u'A');
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -206,22 +195,31 @@ std::string CDevService::Mount(const std::u16string& path, const std::u16string&
   return Number(slot.number);
 }
 
-std::string CDevService::Unmount(const std::u16string& entry) {
-  Slot leaving;
-  size_t index = 0;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    while (index < m_slots.size() &&
-           (m_slots[index].state != SlotState::Mounted || DriveText(index) + u' ' + m_slots[index].path != entry)) {
-      ++index;
+bool CDevService::Detach(const std::function<bool(size_t index, const Slot& slot)>& which) {
+  for (size_t index = 0; index < m_slots.size(); ++index) {
+    Slot leaving;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (m_slots[index].state != SlotState::Mounted || !which(index, m_slots[index])) continue;
+      leaving = m_slots[index];
+      m_slots[index] = Slot{};
     }
-    if (index == m_slots.size()) return "0";
-    leaving = m_slots[index];
-    m_slots[index] = Slot{};
+    m_platform.DetachDrive(static_cast<char16_t>(u'A' + index));
+    m_platform.ReleaseDiskFile(leaving.held);
+    return true;
   }
-  m_platform.DetachDrive(static_cast<char16_t>(u'A' + index));
-  m_platform.ReleaseDiskFile(leaving.held);
-  return "1";
+  return false;
+}
+
+std::string CDevService::Unmount(const std::u16string& entry) {
+  const bool found =
+      Detach([&entry](size_t index, const Slot& slot) { return DriveText(index) + u' ' + slot.path == entry; });
+  return found ? "1" : "0";
+}
+
+void CDevService::UnmountAll() {
+  while (Detach([](size_t, const Slot&) { return true; })) {
+  }
 }
 
 std::string CDevService::Status(const std::u16string& drive) {
@@ -236,7 +234,7 @@ std::string CDevService::List() {
   std::lock_guard<std::mutex> lock(m_mutex);
   for (size_t i = 0; i < m_slots.size(); ++i) {
     if (m_slots[i].state != SlotState::Mounted) continue;
-    list += ToUtf8(DriveText(i)) + "\t" + ToUtf8(m_slots[i].path) + "\t" + Number(m_slots[i].number) + "\n";
+    list += ListLine(DriveText(i), m_slots[i].path, m_slots[i].number);
   }
   return list;
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -59,6 +60,10 @@ class CDevService {
   // that is slow to open holds up nobody else.
   std::string Handle(const std::string& request);
 
+  // Unmounts every disk: each drive letter goes and each disk file is let go of. For the end of
+  // the service, once no request is answered any more.
+  void UnmountAll();
+
   // A line for the service's log: the request's keyword, drive or path, and the reply, with
   // control characters escaped. Never the passphrase.
   static std::string Describe(const std::string& request, const std::string& reply);
@@ -78,6 +83,8 @@ class CDevService {
   std::string Mount(const std::u16string& path, const std::u16string& drive, const std::u16string& label,
                     const std::u16string& passphrase);
   std::string Unmount(const std::u16string& entry);
+  // Unmounts the first mounted disk for which which() holds; false when there is none.
+  bool Detach(const std::function<bool(size_t index, const Slot& slot)>& which);
   std::string Status(const std::u16string& drive);
   std::string List();
   std::string StorageAccessible(const std::u16string& path, const std::u16string& passphrase);

@@ -5,7 +5,6 @@ namespace {
 
 constexpr char kMagic[8] = {'L', 'V', 'Z', 'E', 'L', 'D', 'S', 'K'};
 constexpr uint32_t kEncryptedFlag = 1;
-constexpr size_t kMaxLabelBytes = 1024;
 
 void PutU32(std::string& out, uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
@@ -37,6 +36,8 @@ class CReader {
 
 }  // namespace
 
+bool LabelFits(const std::string& label) { return label.size() <= DiskImage::kMaxLabelBytes; }
+
 std::string EncodeDiskImage(const DiskImage& image) {
   std::string out(kMagic, sizeof kMagic);
   PutU32(out, DiskImage::kVersion);
@@ -61,7 +62,7 @@ std::optional<DiskImage> DecodeDiskImage(const std::string& bytes) {
   if (!reader.Bytes(sizeof kMagic, magic) || magic != std::string(kMagic, sizeof kMagic)) return std::nullopt;
   if (!reader.U32(version) || version != DiskImage::kVersion) return std::nullopt;
   if (!reader.U32(flags) || (flags & ~kEncryptedFlag) != 0) return std::nullopt;
-  if (!reader.U32(labelBytes) || labelBytes > kMaxLabelBytes || !reader.Bytes(labelBytes, image.label)) {
+  if (!reader.U32(labelBytes) || labelBytes > DiskImage::kMaxLabelBytes || !reader.Bytes(labelBytes, image.label)) {
     return std::nullopt;
   }
   image.encrypted = (flags & kEncryptedFlag) != 0;

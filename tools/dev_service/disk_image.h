@@ -15,6 +15,8 @@ struct DiskImage {
   // The most key-derivation rounds a disk file may ask for. The service derives under its lock,
   // so a file asking for billions would freeze every client for hours; ours ask for far fewer.
   static constexpr uint32_t kMaxIterations = 1'000'000;
+  // The longest volume label a disk file holds, in bytes of UTF-8.
+  static constexpr size_t kMaxLabelBytes = 1024;
 
   std::string label;      // UTF-8
   bool encrypted = false;
@@ -23,7 +25,10 @@ struct DiskImage {
   std::string verifier;
 };
 
-// The bytes of a disk file.
+// Whether a disk file can hold this label (UTF-8). A disk with a longer one would not read back.
+bool LabelFits(const std::string& label);
+
+// The bytes of a disk file; its label must fit.
 std::string EncodeDiskImage(const DiskImage& image);
 
 // The disk a file holds; nothing when the bytes are not one of our disk files.

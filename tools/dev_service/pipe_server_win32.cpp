@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
-#include "common/service_pipe.h"
+#include "common/pipe_io_win32.h"
+#include "common/service_pipe_win32.h"
+#include "common/service_protocol.h"
 #include "tools/pipe_win32.h"
 
 namespace {
@@ -25,10 +27,8 @@ DWORD Remaining(DWORD start, DWORD limitMs) {
 
 // Whether some process answers a client's open of the pipe already.
 bool PipeIsServed() {
-  HANDLE pipe = ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (pipe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_PIPE_BUSY;
-  ::CloseHandle(pipe);
-  return true;
+  const CServicePipe pipe;
+  return pipe.IsOpen() || pipe.OpenError() == ERROR_PIPE_BUSY;
 }
 
 }  // namespace

@@ -3,14 +3,26 @@
 
 #include <algorithm>
 
-#include "common/disk_service_client.h"
 #include "common/text.h"
 
-std::string Request(const std::string& keyword, std::initializer_list<std::string> args) {
-  std::string text = keyword + "\n";
-  for (const std::string& arg : args) text += arg + "\n";
-  text.push_back('\0');
-  return text;
+namespace {
+
+// Replies other than Status that take longer are reported, though no client gives up on them:
+// Lockvale waits for every reply on its window's thread, so its window is dead meanwhile.
+constexpr uint32_t kSlowReplyMs = 2000;
+
+}  // namespace
+
+std::string Request(ServiceRequest kind, std::initializer_list<std::string> args) {
+  std::vector<std::u16string> lines;
+  lines.reserve(args.size());
+  for (const std::string& arg : args) lines.push_back(FromUtf8(arg));
+  const SecretBytes bytes = RequestBytes(kind, lines);
+  return std::string(bytes.data(), bytes.size());
+}
+
+uint32_t ReplyTimeLimitMs(ServiceRequest kind) {
+  return kind == ServiceRequest::Status ? kStatusReplyDeadlineMs : kSlowReplyMs;
 }
 
 std::string Drive(char letter) { return {letter, ':'}; }
@@ -25,10 +37,26 @@ std::vector<std::pair<std::string, std::string>> Sorted(const std::vector<ListEn
   return pairs;
 }
 
-CAsker::Answer CAsker::Judge(const std::string& what, const ProbeReply& raw, uint32_t capacity) {
+void CAsker::Time(const std::string& what, const std::string& request, uint32_t ms) {
+  const std::optional<ReceivedRequest> sent = ReadRequest(request);
+  if (!sent) return;
+  ReplyTimes& times = m_times[sent->kind];
+  ++times.replies;
+  if (ms > ReplyTimeLimitMs(sent->kind)) ++times.overLimit;
+  if (times.replies == 1 || ms > times.slowestMs) {
+    times.slowestMs = ms;
+    times.slowest = what;
+  }
+}
+
+CAsker::Answer CAsker::Judge(const std::string& what, const std::string& request, const ProbeReply& raw,
+                             uint32_t capacity) {
   Answer answer;
   answer.raw = raw;
-  if (raw.outcome == ProbeReply::Outcome::Answered) ++m_nReplies;
+  if (raw.outcome == ProbeReply::Outcome::Answered) {
+    ++m_nReplies;
+    Time(what, request, raw.elapsedMs);
+  }
   const std::string fault = FrameFault(raw, capacity);
   if (!fault.empty()) {
     answer.why = what + " -> " + fault;
@@ -42,7 +70,7 @@ CAsker::Answer CAsker::Judge(const std::string& what, const ProbeReply& raw, uin
 
 CAsker::Answer CAsker::Ask(const std::string& what, const std::string& request, uint32_t capacity,
                            uint32_t readDelayMs) {
-  return Judge(what, m_probe.Exchange(request, capacity, readDelayMs), capacity);
+  return Judge(what, request, m_probe.Exchange(request, capacity, readDelayMs), capacity);
 }
 
 CAsker::Answer& CAsker::Fault(Answer& answer, const std::string& why) {
@@ -62,14 +90,14 @@ CAsker::Answer& CAsker::Integer(Answer& answer, const std::string& what, int32_t
 
 CAsker::Answer CAsker::AskInteger(const std::string& what, const std::string& request, int32_t& value,
                                   uint32_t readDelayMs) {
-  Answer answer = Ask(what, request, CDiskServiceClient::kIntegerReplyCapacity, readDelayMs);
+  Answer answer = Ask(what, request, kIntegerReplyCapacity, readDelayMs);
   return Integer(answer, what, value);
 }
 
 CAsker::Answer CAsker::AskAccess(const std::u16string& path, const std::string& passphrase, AccessReply& access) {
   const std::string what = "StorageAccessible " + Quoted(ToUtf8(path));
-  Answer answer = Ask(what, Request("StorageAccessible", {ToUtf8(path), passphrase}),
-                      CDiskServiceClient::kAccessReplyCapacity);
+  Answer answer = Ask(what, Request(ServiceRequest::StorageAccessible, {ToUtf8(path), passphrase}),
+                      kAccessReplyCapacity);
   if (!answer.ok) return answer;
   const std::optional<AccessReply> parsed = ParseAccessReply(answer.text);
   if (!parsed) return Fault(answer, what + " -> " + Quoted(answer.text) + " is not two decimal integers and an LF");
@@ -79,17 +107,17 @@ CAsker::Answer CAsker::AskAccess(const std::u16string& path, const std::string& 
 
 CAsker::Listing CAsker::ReadList() {
   Listing listing;
-  const Answer size = AskInteger("ListSize", Request("ListSize"), listing.size);
+  const Answer size = AskInteger("ListSize", Request(ServiceRequest::ListSize), listing.size);
   if (!size.ok) {
     listing.sizeWhy = size.why;
     listing.size = -1;
-  } else if (listing.size < 0 || listing.size > CDiskServiceClient::kMaxListReplySize) {
+  } else if (listing.size < 0 || listing.size > kMaxListReplySize) {
     listing.sizeWhy = "ListSize -> " + std::to_string(listing.size) + ", not a size a client accepts";
     listing.size = -1;
   }
   if (listing.size <= 0) return listing;
 
-  const Answer list = Ask("List", Request("List"), static_cast<uint32_t>(listing.size));
+  const Answer list = Ask("List", Request(ServiceRequest::List), static_cast<uint32_t>(listing.size));
   if (list.raw.outcome != ProbeReply::Outcome::Answered) {
     listing.linesWhy = listing.matchWhy = list.why;
     return listing;
@@ -107,7 +135,7 @@ CAsker::Listing CAsker::ReadList() {
 std::string CAsker::StatusFault(char letter, bool mounted) {
   for (const std::string& drive : {Drive(letter), RootOf(letter)}) {
     int32_t value = 0;
-    const Answer answer = AskInteger("Status " + drive, Request("Status", {drive}), value);
+    const Answer answer = AskInteger("Status " + drive, Request(ServiceRequest::Status, {drive}), value);
     if (!answer.ok) return answer.why;
     if ((value != 0) != mounted) {
       return "Status " + drive + " -> " + std::to_string(value) + ", but " + Drive(letter) +
@@ -120,6 +148,7 @@ std::string CAsker::StatusFault(char letter, bool mounted) {
 void CAsker::UnmountLetter(char letter) {
   for (const ListEntry& entry : ReadList().entries) {
     int32_t ignored = 0;
-    if (entry.drive[0] == letter) AskInteger("Unmount", Request("Unmount", {entry.drive + " " + entry.path}), ignored);
+    if (entry.drive[0] != letter) continue;
+    AskInteger("Unmount", Request(ServiceRequest::Unmount, {entry.drive + " " + entry.path}), ignored);
   }
 }

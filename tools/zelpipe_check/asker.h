@@ -6,14 +6,19 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "common/service_protocol.h"
 #include "tools/zelpipe_check/conformance.h"
 #include "tools/zelpipe_check/reply_rules.h"
 
-// A request's bytes: the keyword line, one line per argument, a NUL.
-std::string Request(const std::string& keyword, std::initializer_list<std::string> args = {});
+// A request's bytes exactly as our clients send it, its arguments given as UTF-8.
+std::string Request(ServiceRequest kind, std::initializer_list<std::string> args = {});
+// How long a reply of this kind may take before the checks speak of it: for Status, as long as
+// ZelToolExt waits for it.
+uint32_t ReplyTimeLimitMs(ServiceRequest kind);
 std::string Drive(char letter);   // "E:"
 std::string RootOf(char letter);  // "E:\"
 uint32_t Bit(char letter);        // the letter in a drive mask
@@ -43,10 +48,18 @@ class CAsker {
     std::vector<ListEntry> entries;
   };
 
+  // The times of the replies of one kind of request.
+  struct ReplyTimes {
+    int replies = 0;
+    int overLimit = 0;  // replies slower than ReplyTimeLimitMs
+    uint32_t slowestMs = 0;
+    std::string slowest;  // names the slowest request
+  };
+
   IServiceProbe& Probe() { return m_probe; }
 
-  // what names the request in messages ("Status E:").
-  Answer Judge(const std::string& what, const ProbeReply& raw, uint32_t capacity);
+  // what names the request in messages ("Status E:"); request is the bytes that were sent.
+  Answer Judge(const std::string& what, const std::string& request, const ProbeReply& raw, uint32_t capacity);
   Answer Ask(const std::string& what, const std::string& request, uint32_t capacity, uint32_t readDelayMs = 0);
   // Checks that a judged reply is one decimal integer.
   Answer& Integer(Answer& answer, const std::string& what, int32_t& value);
@@ -61,14 +74,17 @@ class CAsker {
   int Replies() const { return m_nReplies; }
   const std::vector<std::string>& FrameFaults() const { return m_frameFaults; }
   const std::vector<std::string>& NumberFaults() const { return m_numberFaults; }
+  const std::map<ServiceRequest, ReplyTimes>& Times() const { return m_times; }
 
  private:
   Answer& Fault(Answer& answer, const std::string& why);
+  void Time(const std::string& what, const std::string& request, uint32_t ms);
 
   IServiceProbe& m_probe;
   int m_nReplies = 0;
   std::vector<std::string> m_frameFaults;
   std::vector<std::string> m_numberFaults;
+  std::map<ServiceRequest, ReplyTimes> m_times;
 };
 
 // Creates a disk of its own at path, mounts it on letter, finds it, unmounts it and removes it.

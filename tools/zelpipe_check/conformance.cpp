@@ -2,22 +2,25 @@
 #include "tools/zelpipe_check/conformance.h"
 
 #include <algorithm>
+#include <map>
 
-#include "common/disk_service_client.h"
+#include "common/service_protocol.h"
 #include "common/text.h"
 #include "tools/zelpipe_check/asker.h"
 
 namespace {
 
-constexpr uint32_t kIntegerCapacity = CDiskServiceClient::kIntegerReplyCapacity;
+constexpr uint32_t kIntegerCapacity = kIntegerReplyCapacity;
+static_assert(kStatusReplyDeadlineMs == 1000, "the Status reply time check speaks of 1 s");
 constexpr int kConcurrentClients = 16;
 constexpr int kConnectionsInARow = 20;
 constexpr uint32_t kLateReadMs = 300;
 
 class CChecker {
  public:
-  CChecker(IServiceProbe& probe, const CheckPlan& plan, const std::function<void(const CheckResult&)>& report)
-      : m_asker(probe), m_plan(plan), m_report(report) {}
+  CChecker(IServiceProbe& probe, const CheckPlan& plan, const std::function<void(const CheckResult&)>& report,
+           const ReportNote& note)
+      : m_asker(probe), m_plan(plan), m_report(report), m_note(note) {}
 
   void Run() {
     if (!CheckListing()) return;
@@ -34,6 +37,7 @@ class CChecker {
                      [this](const std::string& name, const std::string& why) { Report(name, why); });
     }
     CheckReplies();
+    CheckReplyTimes();
   }
 
  private:
@@ -127,7 +131,7 @@ class CChecker {
     int32_t number = 0;
     const std::string what = "Mount " + Quoted(ToUtf8(path)) + " on " + Drive(letter);
     const CAsker::Answer answer =
-        m_asker.AskInteger(what, Request("Mount", {ToUtf8(path), Drive(letter), "", "", "0"}), number);
+        m_asker.AskInteger(what, Request(ServiceRequest::Mount, {ToUtf8(path), Drive(letter), "", "", "0"}), number);
     if (!answer.ok) return answer.why;
     if (number != 0) {
       m_asker.UnmountLetter(letter);
@@ -150,7 +154,8 @@ class CChecker {
     const std::string entry = Drive(FreeLetter()) + " " + ToUtf8(m_plan.creatablePath);
     const CAsker::Listing before = m_asker.ReadList();
     int32_t ignored = 0;
-    std::string why = m_asker.AskInteger("Unmount " + Quoted(entry), Request("Unmount", {entry}), ignored).why;
+    std::string why =
+        m_asker.AskInteger("Unmount " + Quoted(entry), Request(ServiceRequest::Unmount, {entry}), ignored).why;
     if (why.empty() && Sorted(m_asker.ReadList().entries) != Sorted(before.entries)) {
       why = "the list of mounted disks changed";
     }
@@ -158,7 +163,7 @@ class CChecker {
   }
 
   void CheckConnections() {
-    const std::string status = Request("Status", {Drive(FreeLetter())});
+    const std::string status = Request(ServiceRequest::Status, {Drive(FreeLetter())});
     const std::string what = "Status " + Drive(FreeLetter());
     std::string why;
     int32_t ignored = 0;
@@ -179,8 +184,9 @@ class CChecker {
 
   void CheckConcurrentClients() {
     const std::string what = "Status " + Drive(FreeLetter());
-    const std::vector<ProbeReply> replies = m_asker.Probe().ExchangeTogether(
-        Request("Status", {Drive(FreeLetter())}), kIntegerCapacity, kConcurrentClients);
+    const std::string request = Request(ServiceRequest::Status, {Drive(FreeLetter())});
+    const std::vector<ProbeReply> replies =
+        m_asker.Probe().ExchangeTogether(request, kIntegerCapacity, kConcurrentClients);
     int busy = 0;
     std::string why;
     for (size_t i = 0; i < replies.size(); ++i) {
@@ -189,7 +195,8 @@ class CChecker {
         continue;
       }
       int32_t ignored = 0;
-      CAsker::Answer answer = m_asker.Judge(what + " from client " + std::to_string(i + 1), replies[i], kIntegerCapacity);
+      CAsker::Answer answer =
+          m_asker.Judge(what + " from client " + std::to_string(i + 1), request, replies[i], kIntegerCapacity);
       if (why.empty()) why = m_asker.Integer(answer, what, ignored).why;
     }
     if (busy > 0) {
@@ -211,9 +218,45 @@ class CChecker {
     Report("integers in decimal", account(m_asker.NumberFaults()));
   }
 
+  // How long the replies took, as a client waits for them: a Status reply later than
+  // ZelToolExt waits fails; other slow replies are noted. Last, the slowest of each kind.
+  void CheckReplyTimes() {
+    const std::map<ServiceRequest, CAsker::ReplyTimes>& times = m_asker.Times();
+    const auto status = times.find(ServiceRequest::Status);
+    std::string why;
+    if (status == times.end()) {
+      why = "no Status reply came at all";
+    } else if (status->second.overLimit > 0) {
+      const CAsker::ReplyTimes& slow = status->second;
+      why = slow.slowest + " took " + Ms(slow.slowestMs);
+      if (slow.overLimit > 1) {
+        why += " (" + std::to_string(slow.overLimit) + " of " + std::to_string(slow.replies) + " took over 1 s)";
+      }
+      why += "; ZelToolExt gives up after 1 s: its menus would treat the drive as not mounted";
+    }
+    Report("Status replies within 1 s", why);
+
+    std::string summary;
+    for (ServiceRequest kind : kServiceRequests) {
+      const auto found = times.find(kind);
+      if (found == times.end()) continue;
+      const CAsker::ReplyTimes& kindTimes = found->second;
+      if (kind != ServiceRequest::Status && kindTimes.overLimit > 0) {
+        m_note("SLOW " + kindTimes.slowest + " took " + Ms(kindTimes.slowestMs) + ", over " +
+               std::to_string(ReplyTimeLimitMs(kind) / 1000) +
+               " s: Lockvale waits for every reply on its window's thread, so its window does not answer meanwhile");
+      }
+      summary += (summary.empty() ? "" : ", ") + ToUtf8(KeywordOf(kind)) + " " + Ms(kindTimes.slowestMs);
+    }
+    if (!summary.empty()) m_note("slowest reply per request: " + summary);
+  }
+
+  static std::string Ms(uint32_t ms) { return std::to_string(ms) + " ms"; }
+
   CAsker m_asker;
   const CheckPlan& m_plan;
   const std::function<void(const CheckResult&)>& m_report;
+  const ReportNote& m_note;
   std::vector<ListEntry> m_listed;
   uint32_t m_taken = 0;  // drive letters that exist or are listed
 };
@@ -221,6 +264,6 @@ class CChecker {
 }  // namespace
 
 void RunConformanceChecks(IServiceProbe& probe, const CheckPlan& plan,
-                          const std::function<void(const CheckResult&)>& report) {
-  CChecker(probe, plan, report).Run();
+                          const std::function<void(const CheckResult&)>& report, const ReportNote& note) {
+  CChecker(probe, plan, report, note).Run();
 }

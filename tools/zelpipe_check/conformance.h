@@ -49,7 +49,11 @@ struct CheckResult {
   std::string why;  // when it failed
 };
 
-// Runs every check in turn, handing each result to report as soon as it is known. Ends early
-// only when nobody serves the pipe at all.
+// A line that is no check of its own: a slow reply that no client gives up on, the slowest
+// reply of each kind.
+using ReportNote = std::function<void(const std::string& line)>;
+
+// Runs every check in turn, handing each result to report as soon as it is known, and the notes
+// on reply times at the end. Ends early only when nobody serves the pipe at all.
 void RunConformanceChecks(IServiceProbe& probe, const CheckPlan& plan,
-                          const std::function<void(const CheckResult&)>& report);
+                          const std::function<void(const CheckResult&)>& report, const ReportNote& note);

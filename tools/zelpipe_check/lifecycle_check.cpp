@@ -42,7 +42,8 @@ void CheckLifecycle(CAsker& asker, const std::u16string& path, char letter, cons
   }
   int32_t number = 0;
   if (why.empty()) {
-    why = asker.AskInteger("Mount", Request("Mount", {ToUtf8(path), drive, kLabel, kPassphrase, "0"}), number).why;
+    const std::string mount = Request(ServiceRequest::Mount, {ToUtf8(path), drive, kLabel, kPassphrase, "0"});
+    why = asker.AskInteger("Mount", mount, number).why;
     if (why.empty() && number == 0) why = "Mount " + Quoted(ToUtf8(path)) + " on " + drive + " -> 0";
     if (why.empty() && !probe.FileExists(path)) why = "Mount answered " + std::to_string(number) + " but made no file";
   }
@@ -86,7 +87,7 @@ void CheckLifecycle(CAsker& asker, const std::u16string& path, char letter, cons
   const std::string entryText =
       ours != mounted.entries.end() ? ours->drive + " " + ours->path : drive + " " + ToUtf8(path);
   int32_t ignored = 0;
-  why = asker.AskInteger("Unmount " + Quoted(entryText), Request("Unmount", {entryText}), ignored).why;
+  why = asker.AskInteger("Unmount " + Quoted(entryText), Request(ServiceRequest::Unmount, {entryText}), ignored).why;
   if (why.empty()) why = asker.StatusFault(letter, false);
   if (why.empty() && Sorted(asker.ReadList().entries) != Sorted(before.entries)) {
     why = "after Unmount the list is not what it was before Mount";

@@ -114,6 +114,9 @@ int wmain(int argc, wchar_t** argv) {
       std::printf("FAIL %s: %s\n", result.name.c_str(), PrintableText(result.why).c_str());
     }
     std::fflush(stdout);
+  }, [](const std::string& line) {
+    std::printf("%s\n", PrintableText(line).c_str());
+    std::fflush(stdout);
   });
   std::printf("%d passed, %d failed\n", passed, failed);
 

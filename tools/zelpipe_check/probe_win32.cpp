@@ -1,15 +1,23 @@
 // zelpipe-check's reach into Windows.
 #include "tools/zelpipe_check/probe_win32.h"
 
-#include "common/service_pipe.h"
 #include "common/wide.h"
-#include "tools/pipe_win32.h"
 
 namespace {
 
 // A reply without NUL in its first read gets this long to show whether the rest comes later.
 constexpr DWORD kFollowUpMs = 250;
 constexpr size_t kReadSlackBytes = 4096;
+
+// Why a connection could not be made, as the checks tell it.
+ProbeReply Unopened(const CServicePipe& pipe) {
+  ProbeReply reply;
+  reply.detail = pipe.OpenError();
+  reply.outcome = pipe.OpenError() == ERROR_FILE_NOT_FOUND ? ProbeReply::Outcome::NoService
+                  : pipe.OpenError() == ERROR_PIPE_BUSY    ? ProbeReply::Outcome::Busy
+                                                           : ProbeReply::Outcome::CannotOpen;
+  return reply;
+}
 
 }  // namespace
 
@@ -23,61 +31,52 @@ struct CWin32Probe::Client {
   ProbeReply reply;
 };
 
-HANDLE CWin32Probe::Open(ProbeReply& reply) {
-  HANDLE pipe = ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-  if (pipe != INVALID_HANDLE_VALUE) return pipe;
-  const DWORD error = ::GetLastError();
-  reply.detail = error;
-  reply.outcome = error == ERROR_FILE_NOT_FOUND ? ProbeReply::Outcome::NoService
-                  : error == ERROR_PIPE_BUSY    ? ProbeReply::Outcome::Busy
-                                                : ProbeReply::Outcome::CannotOpen;
-  return INVALID_HANDLE_VALUE;
-}
-
-ProbeReply CWin32Probe::Talk(HANDLE pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs) const {
+ProbeReply CWin32Probe::Talk(CServicePipe& pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs,
+                             DWORD start) const {
   ProbeReply reply;
-  {
-    CPipeIo io(pipe, nullptr);
-    DWORD done = 0;
-    if (!io.Write(request.data(), static_cast<DWORD>(request.size()), m_timeoutMs, &done) || done != request.size()) {
-      reply.outcome = ProbeReply::Outcome::NotSent;
-    } else {
-      if (readDelayMs > 0) ::Sleep(readDelayMs);  // the slow client this exchange plays
-      std::string buffer(capacity + kReadSlackBytes, '\0');
-      const DWORD size = static_cast<DWORD>(buffer.size());
-      if (!io.Read(&buffer[0], size, m_timeoutMs, &done) || done == 0) {
-        reply.outcome = io.TimedOut() ? ProbeReply::Outcome::NoReply : ProbeReply::Outcome::Closed;
-        reply.detail = m_timeoutMs;
-      } else {
-        reply.outcome = ProbeReply::Outcome::Answered;
-        reply.bytes.assign(buffer, 0, done);
-        reply.firstRead = done;
-        while (reply.bytes.find('\0') == std::string::npos && io.Read(&buffer[0], size, kFollowUpMs, &done) &&
-               done > 0) {
-          reply.bytes.append(buffer, 0, done);
-        }
-      }
-    }
+  DWORD done = 0;
+  if (!pipe.Write(request.data(), static_cast<DWORD>(request.size()), m_timeoutMs, &done) || done != request.size()) {
+    reply.outcome = ProbeReply::Outcome::NotSent;
+    return reply;
   }
-  ::CloseHandle(pipe);
+  // The service's time, from the start to the end of the first read; the pause of the slow
+  // client this exchange may play is not its doing.
+  DWORD elapsed = ::GetTickCount() - start;
+  if (readDelayMs > 0) ::Sleep(readDelayMs);
+  std::string buffer(capacity + kReadSlackBytes, '\0');
+  const DWORD size = static_cast<DWORD>(buffer.size());
+  const DWORD readStart = ::GetTickCount();
+  if (!pipe.Read(&buffer[0], size, m_timeoutMs, &done) || done == 0) {
+    reply.outcome = pipe.TimedOut() ? ProbeReply::Outcome::NoReply : ProbeReply::Outcome::Closed;
+    reply.detail = m_timeoutMs;
+    return reply;
+  }
+  elapsed += ::GetTickCount() - readStart;
+  reply.elapsedMs = elapsed;
+  reply.outcome = ProbeReply::Outcome::Answered;
+  reply.bytes.assign(buffer, 0, done);
+  reply.firstRead = done;
+  while (reply.bytes.find('\0') == std::string::npos && pipe.Read(&buffer[0], size, kFollowUpMs, &done) && done > 0) {
+    reply.bytes.append(buffer, 0, done);
+  }
   return reply;
 }
 
 ProbeReply CWin32Probe::Exchange(const std::string& request, uint32_t capacity, uint32_t readDelayMs) {
-  ProbeReply reply;
-  HANDLE pipe = Open(reply);
-  return pipe == INVALID_HANDLE_VALUE ? reply : Talk(pipe, request, capacity, readDelayMs);
+  const DWORD start = ::GetTickCount();
+  CServicePipe pipe;
+  return pipe.IsOpen() ? Talk(pipe, request, capacity, readDelayMs, start) : Unopened(pipe);
 }
 
 DWORD WINAPI CWin32Probe::ClientMain(void* parameter) {
   auto* client = static_cast<Client*>(parameter);
-  HANDLE pipe = Open(client->reply);
-  if (::InterlockedIncrement(client->tried) == client->count) ::SetEvent(client->allTried);
-  // Every connection stays open until all clients have tried, so they are served side by side.
-  ::WaitForSingleObject(client->allTried, client->probe->m_timeoutMs);
-  if (pipe != INVALID_HANDLE_VALUE) {
-    client->reply = client->probe->Talk(pipe, *client->request, client->capacity, 0);
+  {
+    CServicePipe pipe;
+    if (::InterlockedIncrement(client->tried) == client->count) ::SetEvent(client->allTried);
+    // Every connection stays open until all clients have tried, so they are served side by side.
+    ::WaitForSingleObject(client->allTried, client->probe->m_timeoutMs);
+    client->reply = pipe.IsOpen() ? client->probe->Talk(pipe, *client->request, client->capacity, 0, ::GetTickCount())
+                                  : Unopened(pipe);
   }
   return 0;
 }
@@ -109,15 +108,9 @@ std::vector<ProbeReply> CWin32Probe::ExchangeTogether(const std::string& request
 }
 
 void CWin32Probe::Abandon(const std::string& bytes) {
-  ProbeReply ignored;
-  HANDLE pipe = Open(ignored);
-  if (pipe == INVALID_HANDLE_VALUE) return;
-  if (!bytes.empty()) {
-    CPipeIo io(pipe, nullptr);
-    DWORD done = 0;
-    io.Write(bytes.data(), static_cast<DWORD>(bytes.size()), m_timeoutMs, &done);
-  }
-  ::CloseHandle(pipe);
+  CServicePipe pipe;
+  DWORD done = 0;
+  if (!bytes.empty()) pipe.Write(bytes.data(), static_cast<DWORD>(bytes.size()), m_timeoutMs, &done);
 }
 
 uint32_t CWin32Probe::LogicalDrives() { return ::GetLogicalDrives(); }

@@ -1,9 +1,11 @@
-// zelpipe-check's reach into Windows: the service's pipe, opened as a client opens it but with
-// a deadline on every wait, the drive letters and the files the checks use.
+// zelpipe-check's reach into Windows: the service's pipe, opened exactly as our clients open it
+// (through their own helper) but with a deadline on every wait, the drive letters and the files
+// the checks use.
 #pragma once
 
 #include <windows.h>
 
+#include "common/service_pipe_win32.h"
 #include "tools/zelpipe_check/conformance.h"
 
 class CWin32Probe : public IServiceProbe {
@@ -23,11 +25,10 @@ class CWin32Probe : public IServiceProbe {
   struct Client;
   static DWORD WINAPI ClientMain(void* client);
 
-  // Opens the pipe as a client does (existing instance only, no waiting), for overlapped I/O;
-  // INVALID_HANDLE_VALUE with the outcome in reply when it cannot.
-  static HANDLE Open(ProbeReply& reply);
-  // Writes the request and reads the reply on an open connection, then closes it.
-  ProbeReply Talk(HANDLE pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs) const;
+  // Writes the request and reads the reply on an open connection. start is when the exchange
+  // began, for the reply's time.
+  ProbeReply Talk(CServicePipe& pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs,
+                  DWORD start) const;
 
   DWORD m_timeoutMs;
 };

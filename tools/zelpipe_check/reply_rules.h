@@ -24,6 +24,7 @@ struct ProbeReply {
   std::string bytes;      // everything received, in order
   size_t firstRead = 0;   // how many of them the first read delivered: all that a client reads
   uint32_t detail = 0;    // the system's error code (CannotOpen) or the deadline in ms (NoReply)
+  uint32_t elapsedMs = 0; // Answered: from the open to the end of the first read, as a client waits
 };
 
 // Why the exchange brought no reply at all, or empty when bytes came back.
