@@ -16,6 +16,7 @@ constexpr DWORD kRequestTimeoutMs = 10000;
 constexpr DWORD kClientCloseTimeoutMs = 10000;
 constexpr DWORD kPipeRejectRemoteClients = 0x00000008;  // not declared for XP-level headers
 constexpr DWORD kPipeBufferBytes = 4096;
+constexpr DWORD kSecondWriteDelayMs = 50;  // long enough for a client's one read to end first
 
 struct PendingInstance {
   HANDLE pipe = INVALID_HANDLE_VALUE;
@@ -47,6 +48,12 @@ ScriptedReply ScriptedReply::Text(const std::string& text, DWORD delayMs) {
 ScriptedReply ScriptedReply::Raw(const std::string& bytes) {
   ScriptedReply reply;
   reply.bytes = bytes;
+  return reply;
+}
+
+ScriptedReply ScriptedReply::TextInTwoWrites(const std::string& text) {
+  ScriptedReply reply = Text(text);
+  reply.firstWriteBytes = text.size();
   return reply;
 }
 
@@ -220,8 +227,12 @@ void CScriptedService::Serve(HANDLE pipe) {
     switch (reply.kind) {
       case ScriptedReply::Kind::Answer: {
         DWORD written = 0;
-        if (reply.bytes.empty() ||
-            io.Write(reply.bytes.data(), static_cast<DWORD>(reply.bytes.size()), kClientCloseTimeoutMs, &written)) {
+        const size_t first = reply.firstWriteBytes > 0 && reply.firstWriteBytes < reply.bytes.size() ? reply.firstWriteBytes : 0;
+        if (first > 0 && io.Write(reply.bytes.data(), static_cast<DWORD>(first), kClientCloseTimeoutMs, &written)) {
+          WaitForSingleObject(m_stopEvent, kSecondWriteDelayMs);
+        }
+        if (reply.bytes.empty() || io.Write(reply.bytes.data() + first, static_cast<DWORD>(reply.bytes.size() - first),
+                                            kClientCloseTimeoutMs, &written)) {
           // The client closes the connection once it has read; wait for that so no byte is lost.
           // Whatever it still sends (the rest of an oversized request) is read and dropped.
           while (io.Read(chunk, sizeof chunk, kClientCloseTimeoutMs, &got) && got > 0) {

@@ -19,6 +19,9 @@ struct ScriptedReply {
   Kind kind = Kind::Answer;
   std::string bytes;  // written in one write, exactly as given
   DWORD delayMs = 0;  // pause before answering
+  // When not 0, the first this many bytes go in one write and the rest in a second a moment
+  // later, as a service that writes its text and then its NUL does.
+  size_t firstWriteBytes = 0;
   // Run with the request before the pause and the answer: what a service does on the side,
   // such as leaving a file at the path that a request names.
   std::function<void(const std::string& request)> action;
@@ -27,6 +30,8 @@ struct ScriptedReply {
   static ScriptedReply Text(const std::string& text, DWORD delayMs = 0);
   // Exactly these bytes (no NUL added): for replies without NUL or longer than the capacity.
   static ScriptedReply Raw(const std::string& bytes);
+  // The reply text in one write and its NUL in another.
+  static ScriptedReply TextInTwoWrites(const std::string& text);
   static ScriptedReply Close();
   static ScriptedReply Hang();
   // This reply, given once action has run with the request.

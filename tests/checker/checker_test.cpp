@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -83,6 +84,50 @@ std::string Conforming(const std::string& request) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "0\n3" : "0\n1";
   }
   return "0";  // Mount refuses, Unmount answers
+}
+
+// A service that keeps to the protocol through the checker's lifecycle too: it makes the disk
+// file that Mount names, shows its drive letter while it is mounted, and knows its passphrase.
+// A wrong passphrase gets wrongPassphraseReply.
+CScriptedService::Script WithLifecycle(std::string wrongPassphraseReply) {
+  struct Disk {
+    std::string drive, path, passphrase;
+    bool mounted = false;
+  };
+  auto disk = std::make_shared<Disk>();  // the script runs under the service's lock
+  return [disk, wrongPassphraseReply](const std::string& request) {
+    const std::vector<std::string> lines = Lines(request);
+    const std::string keyword = Keyword(request);
+    const std::string argument = lines.size() > 1 ? lines[1] : std::string();
+    const std::string ours = disk->mounted ? disk->drive + "\t" + disk->path + "\t1\n" : std::string();
+    if (keyword == "Mount" && lines.size() > 4) {
+      const std::wstring path = WStr(FromUtf8(argument));
+      const std::wstring drive = WStr(FromUtf8(lines[2]));
+      if (disk->mounted || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+          (GetLogicalDrives() & (1u << (drive[0] - L'A'))) != 0) {
+        return ScriptedReply::Text("0");
+      }
+      CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+      DefineDosDeviceW(0, drive.c_str(), TempFilePath(L"").c_str());
+      *disk = {lines[2], argument, lines[4], true};
+      return ScriptedReply::Text("1");
+    }
+    if (keyword == "Unmount" && disk->mounted && argument == disk->drive + " " + disk->path) {
+      DefineDosDeviceW(DDD_REMOVE_DEFINITION, WStr(FromUtf8(disk->drive)).c_str(), nullptr);
+      disk->mounted = false;
+      return ScriptedReply::Text("1");
+    }
+    if (keyword == "Status" && disk->mounted && argument.substr(0, 2) == disk->drive) return ScriptedReply::Text("1");
+    if (keyword == "ListSize") return ScriptedReply::Text(std::to_string(kList.size() + ours.size() + 1));
+    if (keyword == "List") return ScriptedReply::Text(kList + ours);
+    if (keyword == "StorageAccessible" && !disk->path.empty() && argument == disk->path) {
+      const std::string passphrase = lines.size() > 2 ? lines[2] : std::string();
+      return ScriptedReply::Text(passphrase == disk->passphrase ? "1\n0"
+                                 : passphrase.empty()           ? "0\n4"
+                                                                : wrongPassphraseReply);
+    }
+    return ScriptedReply::Text(Conforming(request));
+  };
 }
 
 struct Fault {
@@ -186,8 +231,24 @@ TEST(CheckerTest, EveryCheckPassesAgainstTheDevelopmentServiceWithTheLifecycle) 
 TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
   const auto raw = [](const std::string& request) { return ScriptedReply::Raw(Conforming(request)); };
   const auto text = [](const std::string& request) { return ScriptedReply::Text(Conforming(request)); };
+  const std::wstring lifecycleFolder = TempFilePath(L"lv-checker-lifecycle-fault");
+  CreateDirectoryW(lifecycleFolder.c_str(), nullptr);
+  const std::wstring lifecycle = L"--lifecycle \"" + lifecycleFolder + L"\"";
   const std::vector<Fault> faults = {
       {"none", text, PIPE_UNLIMITED_INSTANCES, L"", {}, true},
+      {"replies in two writes",
+       [](const std::string& request) { return ScriptedReply::TextInTwoWrites(Conforming(request)); },
+       PIPE_UNLIMITED_INSTANCES, L"", {"more than one write"}, false},
+      {"a file that is no disk refused without a reason",
+       [](const std::string& request) {
+         const std::string reply = Conforming(request);
+         return ScriptedReply::Text(reply == "0\n1" ? "0\n0" : reply);
+       },
+       PIPE_UNLIMITED_INSTANCES, L"", {"FAIL StorageAccessible of a file that is no disk: "}, true},
+      {"a wrong passphrase refused for another reason", WithLifecycle("0\n1"), PIPE_UNLIMITED_INSTANCES,
+       lifecycle.c_str(),
+       {"FAIL lifecycle: StorageAccessible reasons of the new encrypted disk: StorageAccessible with \"not "},
+       true},
       {"replies without NUL", raw, PIPE_UNLIMITED_INSTANCES, L"",
        {"FAIL replies end in NUL within their capacity: ", "FAIL ListSize: ListSize -> no NUL in the 2 bytes"}, false},
       {"a Status reply over its capacity",
@@ -246,6 +307,7 @@ TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
     EXPECT_THAT(run.last, ::testing::MatchesRegex("\\d+ passed, " + std::to_string(run.failures.size()) + " failed"));
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "a reply's control characters reached the console";
   }
+  EXPECT_TRUE(RemoveDirectoryW(lifecycleFolder.c_str())) << "the lifecycle left something in its folder";
 }
 
 TEST(CheckerTest, ItOpensThePipeForIdentificationOnlyAsOurClientsDo) {

@@ -12,9 +12,11 @@
 #include "common/disk_service_client.h"
 #include "common/mount_list.h"
 #include "common/service_pipe.h"
+#include "common/text.h"
 #include "common/wide.h"
 #include "tests/win/child_process.h"
 #include "tests/win/test_paths.h"
+#include "tools/dev_service/dev_service.h"
 
 namespace {
 
@@ -162,6 +164,11 @@ TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
   EXPECT_EQ(RawExchange(std::string("Mount\nC:\\x.zel\n\0", 16)), std::string("0\0", 2));
   EXPECT_EQ(RawExchange(std::string("Status\nE:\n\0trailing\0", 20)), std::string("0\0", 2));
   EXPECT_EQ(RawExchange(std::string(200000, 'x') + std::string("\n\0", 2)), std::string("0\0", 2));
+  // One of exactly the largest size is a request like any other: two integers come back.
+  const std::string head = "StorageAccessible\n" + ToUtf8(U16(TempFilePath(L"")));
+  const std::string largest =
+      head + std::string(CDevService::kMaxRequestBytes - head.size() - 3, 'a') + std::string("\n\n\0", 3);
+  EXPECT_NE(RawExchange(largest).find('\n'), std::string::npos);
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-after.zel")), u"", reason), 1);
 }
@@ -187,14 +194,16 @@ TEST_F(DevServiceTest, AMountedDiskCannotBeMovedDeletedOrOverwrittenUntilItIsUnm
   const std::wstring path = TempFilePath(L"lv-service-held.zel");
   const std::wstring moved = path + L".moved";
   DeleteFileW(path.c_str());
+  const auto expectHeld = [&path, &moved] {
+    EXPECT_FALSE(MoveFileW(path.c_str(), moved.c_str()));
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  };
   ASSERT_GT(client.Mount(U16(path), u"M:", u"", u"", 0), 0);
-
-  EXPECT_FALSE(MoveFileW(path.c_str(), moved.c_str()));
-  EXPECT_FALSE(DeleteFileW(path.c_str()));
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
-  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  expectHeld();
   // Reading it stays possible, and so does asking about it.
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16(path), u"", reason), 1);
@@ -203,6 +212,11 @@ TEST_F(DevServiceTest, AMountedDiskCannotBeMovedDeletedOrOverwrittenUntilItIsUnm
   const std::wstring respelled = folder + L"\\.\\" + path.substr(folder.size() + 1);
   EXPECT_EQ(client.Mount(U16(respelled), u"N:", u"", u"", 0), 0);
   EXPECT_FALSE(DriveExists(L'N'));
+
+  // Mounted again from the file it made, it is held the same way.
+  ASSERT_EQ(client.Unmount(u"M: " + U16Str(path)), 1);
+  ASSERT_GT(client.Mount(U16(path), u"M:", u"", u"", 0), 0);
+  expectHeld();
 
   ASSERT_EQ(client.Unmount(u"M: " + U16Str(path)), 1);
   EXPECT_TRUE(MoveFileW(path.c_str(), moved.c_str()));

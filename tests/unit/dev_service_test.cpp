@@ -214,6 +214,13 @@ TEST_F(DevServiceTest, MalformedRequestsGetZero) {
   };
   for (const std::string& request : bad) EXPECT_EQ(service.Handle(request), "0") << request.substr(0, 40);
   EXPECT_TRUE(machine.files.empty());
+  // A request of exactly the largest size is one like any other.
+  const std::string head = "StorageAccessible\nC:\\disks\\";
+  const std::string tail = ".zel\n\n";
+  const std::string largest = head + std::string(CDevService::kMaxRequestBytes - head.size() - tail.size() - 1, 'a') +
+                              tail + std::string(1, '\0');
+  ASSERT_EQ(largest.size(), CDevService::kMaxRequestBytes);
+  EXPECT_EQ(service.Handle(largest), "1\n0");
 }
 
 TEST_F(DevServiceTest, TheLogNeverShowsThePassphrase) {
@@ -256,6 +263,7 @@ TEST_F(DevServiceTest, DevicePipeAndRawPathsAreNoDiskFilesAndAreNeverOpened) {
       u"\\\\.\\Pipe\\ZelPipe",        u"\\\\.\\C:",          u"\\\\?\\C:\\disks\\a.zel", u"//./pipe/ZelPipe",
       u"\\\\server\\PIPE\\ZelPipe",   u"\\??\\C:\\disks\\a.zel", u"C:\\disks\\CON",         u"C:\\disks\\nul.zel",
       u"C:\\disks\\com1 .zel",      u"C:\\disks\\CONIN$",      u"lpt9.zel",
+      u"\\\\server\\MailSlot\\box",
   };
   for (const std::u16string& path : paths) {
     EXPECT_EQ(Access(path, u""), Answer(0, 1)) << ToUtf8(path);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/disk_service_client.h"
+#include "tools/dev_service/pipe_server_win32.h"
 #include "tools/scripted_service.h"
 
 namespace {
@@ -176,4 +177,18 @@ TEST_F(ServicePipeTest, ManyClientsAtOnceAreEachAnsweredOnTheirOwnConnection) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(service->Connections(), kThreads * kEach);
+}
+
+TEST(DevServicePipeServer, AClientBackAtOnceFindsAnInstanceListening) {
+  // The development service's pool, down to one slot: a client that comes straight back after
+  // its reply must find the slot listening again, which it only does when the fresh instance
+  // listens before the client is answered. With many slots another one would take the client.
+  CPipeServer server(1, 1024, [](const std::string&) { return std::string("1"); });
+  ASSERT_EQ(server.Start(), CPipeServer::StartResult::Serving);
+  CDiskServiceClient client;
+  int missed = 0;
+  for (int i = 0; i < 300; ++i) {
+    if (client.Status(u"E:") != 1) ++missed;
+  }
+  EXPECT_EQ(missed, 0);
 }
