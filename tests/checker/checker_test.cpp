@@ -89,7 +89,7 @@ std::string Conforming(const std::string& request) {
 // A service that keeps to the protocol through the checker's lifecycle too: it makes the disk
 // file that Mount names, shows its drive letter while it is mounted, and knows its passphrase.
 // A wrong passphrase gets wrongPassphraseReply.
-CScriptedService::Script WithLifecycle(std::string wrongPassphraseReply) {
+CScriptedService::Script WithLifecycle(const std::string& wrongPassphraseReply) {
   struct Disk {
     std::string drive, path, passphrase;
     bool mounted = false;
