@@ -522,8 +522,11 @@ TEST_F(CreateJourney, TheOldDiskComesBackOverWhatAFailedMountLeftAtThePath) {
   EXPECT_EQ(box.caption, L"Failed to mount");
   EXPECT_EQ(ReadFileText(existing.Path()), leftover);  // the service's file stands at the path
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-  EXPECT_TRUE(WaitUntil([&] { return ReadFileText(existing.Path()) == "disk"; }, kWindowTimeoutMs))
-      << ReadFileText(existing.Path());
+  // Read once the page is back, after the old file went back: a reader holding the leftover open
+  // meanwhile would stand in the way of the replacement, as any other process would.
+  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(drivePage, IDCANCEL); }, kWindowTimeoutMs));
+  EXPECT_TRUE(NoMessageBox(program.Pid()));
+  EXPECT_EQ(ReadFileText(existing.Path()), "disk");
 
   const std::wstring folder = existing.Path().substr(0, existing.Path().find_last_of(L'\\') + 1);
   WIN32_FIND_DATAW found{};
