@@ -50,7 +50,7 @@ class CreateJourney : public ::testing::Test {
   // encryption with passphrase.
   HWND WalkToDrivePage(const std::wstring& path, const std::wstring& label = L"",
                        const std::wstring& passphrase = L"") {
-    if (!program.Start(L"/c " + path)) return nullptr;
+    if (!program.Start(L"/c " + path, SW_SHOWNORMAL, {opened.Environment()})) return nullptr;
     return WalkOnToDrivePage(WaitFor(program, IsCreatePathPage), path, label, passphrase);
   }
 
@@ -83,6 +83,9 @@ class CreateJourney : public ::testing::Test {
     return box;
   }
 
+  // Every drive a journey mounts is opened with the recorder, never with the file manager, whose
+  // window could turn up in a later journey and take its keyboard.
+  COpenRecorder opened;
   std::unique_ptr<CScriptedService> service;
   CProgram program;
 };
@@ -111,6 +114,8 @@ TEST_F(CreateJourney, APlainDiskIsCreatedAndMounted) {
   EXPECT_THAT(Requests(), ElementsAre(Request("Status\nC:\n"), Request("StorageAccessible\n" + Utf8(path) + "\n\n"),
                                       Request("Mount\n" + Utf8(path) + "\nE:\n My Label \n\n0\n")));
   EXPECT_EQ(HistoryValue(), path + L"\n");
+  EXPECT_TRUE(WaitUntil([this] { return !opened.Lines().empty(); }, kWindowTimeoutMs));
+  EXPECT_THAT(opened.Lines(), ElementsAre("E:\\"));
 }
 
 TEST_F(CreateJourney, ThePassphrasePageChecksAndRatesThePassphrase) {
