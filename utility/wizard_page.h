@@ -97,7 +97,6 @@ class CWizardPage : public CDialogImpl<T>,
           loop->RemoveMessageFilter(this);
           loop->RemoveIdleHandler(this);
         }
-        WipePasswordFields(this->m_hWnd);
         return FALSE;
       case WM_COMMAND: {
         const WORD id = LOWORD(wParam);

@@ -39,14 +39,6 @@ std::wstring CZelBaseDlg::GetControlText(HWND control) {
   return text;
 }
 
-SecretText CZelBaseDlg::GetSecretText(HWND control) {
-  const int length = ::GetWindowTextLengthW(control);
-  SecretText text(static_cast<size_t>(length) + 1, u'\0');
-  const int got = ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(&text[0]), length + 1);
-  text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
-}
-
 std::wstring CZelBaseDlg::GetSelectedItemText(HWND comboBox) {
   const LRESULT index = ::SendMessageW(comboBox, CB_GETCURSEL, 0, 0);
   if (index == CB_ERR) return {};
@@ -116,27 +108,6 @@ void CZelBaseDlg::ShowFirstPage(CDialogBase* page) {
   FocusFirstInput(page->m_hWnd);
 }
 
-namespace {
-
-BOOL CALLBACK WipeIfPasswordField(HWND child, LPARAM) {
-  wchar_t className[8] = {};
-  ::GetClassNameW(child, className, 8);
-  if (::lstrcmpiW(className, L"Edit") == 0 && (::GetWindowLongW(child, GWL_STYLE) & ES_PASSWORD) != 0) {
-    ClearPasswordField(child);
-  }
-  return TRUE;
-}
-
-}  // namespace
-
-void ClearPasswordField(HWND field) {
-  const int length = ::GetWindowTextLengthW(field);
-  if (length > 0) ::SetWindowTextW(field, std::wstring(static_cast<size_t>(length), L' ').c_str());
-  ::SetWindowTextW(field, L"");
-}
-
-void WipePasswordFields(HWND page) { ::EnumChildWindows(page, WipeIfPasswordField, 0); }
-
 void FillFreeDriveList(HWND comboBox) {
   for (const std::u16string& item : FreeDriveItems(::GetLogicalDrives())) {
     ::SendMessageW(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item.c_str())));
@@ -156,7 +127,8 @@ bool ChooseDiskFile(const std::wstring& initialText, std::wstring& chosenPath) {
 
   // Pairs of name and pattern, each ended by a NUL, the whole list by a second NUL.
   std::wstring filter;
-  for (const char16_t* part : {kDiskFileFilterName, kDiskFileFilterPattern, kAllFilesFilterName, kAllFilesFilterPattern}) {
+  for (const char16_t* part :
+       {kDiskFileFilterName, kDiskFileFilterPattern, kAllFilesFilterName, kAllFilesFilterPattern}) {
     filter += W(part);
     filter += L'\0';
   }

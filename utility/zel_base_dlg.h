@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "common/secret_text.h"
-
 class CDialogBase;
 
 class CZelBaseDlg {
@@ -16,8 +14,6 @@ class CZelBaseDlg {
   explicit CZelBaseDlg(int bStandalone) : m_bStandalone(bStandalone) {}
 
   static std::wstring GetControlText(HWND control);
-  // The same for a passphrase field: the copy is wiped when it ends.
-  static SecretText GetSecretText(HWND control);
   // The selected item's text; empty when nothing is selected.
   static std::wstring GetSelectedItemText(HWND comboBox);
 
@@ -48,13 +44,6 @@ class CZelBaseDlg {
   std::vector<std::u16string> m_history;
 };
 
-// Empties a password field so that its edit control keeps nothing of the old text: an edit
-// control shortens its text without clearing what lay behind the new end, so the text is
-// overwritten in place at its own length first.
-void ClearPasswordField(HWND field);
-// Clears the page's password fields before their window goes, so the edit controls do not
-// leave a passphrase behind in freed memory.
-void WipePasswordFields(HWND page);
 // Offers the free drive letters from E: on and selects the first.
 void FillFreeDriveList(HWND comboBox);
 // Gives the page's heading (204) the wizard's heading font; the page deletes the returned font

@@ -374,7 +374,8 @@ std::vector<std::wstring> ComboItems(HWND dialog, int id) {
       items.emplace_back();
       continue;
     }
-    const LRESULT copied = Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&buffer[0]), CB_ERR);
+    const LRESULT copied =
+        Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&buffer[0]), CB_ERR);
     items.emplace_back(buffer.c_str(), static_cast<size_t>(std::clamp<LRESULT>(copied, 0, kItemCapacity - 1)));
   }
   return items;
@@ -467,6 +468,12 @@ bool MakeForeground(HWND window) {
 void PressKey(WORD virtualKey) {
   SendKeyEvent(virtualKey, 0, 0);
   SendKeyEvent(virtualKey, 0, KEYEVENTF_KEYUP);
+}
+
+void PressChord(WORD modifier, WORD key) {
+  SendKeyEvent(modifier, 0, 0);
+  PressKey(key);
+  SendKeyEvent(modifier, 0, KEYEVENTF_KEYUP);
 }
 
 void TypeText(const std::wstring& text) {

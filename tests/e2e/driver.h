@@ -97,6 +97,8 @@ bool NoMessageBox(DWORD pid);
 bool MakeForeground(HWND window);
 // Presses and releases a key given by its virtual-key code (VK_TAB, VK_RETURN, VK_SPACE, ...).
 void PressKey(WORD virtualKey);
+// Presses key while modifier (VK_CONTROL, VK_SHIFT, ...) is held down.
+void PressChord(WORD modifier, WORD key);
 // Types text, one key press per character.
 void TypeText(const std::wstring& text);
 // The window with the keyboard focus in the thread of window; null when none has it.

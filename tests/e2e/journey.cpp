@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/e2e/driver.h"
 #include "tests/win/test_paths.h"
 
 namespace {
@@ -18,7 +19,8 @@ constexpr wchar_t kHistoryKey[] = L"Software\\Halvern\\Lockvale";
 constexpr wchar_t kHistoryValue[] = L"FileHistory";
 
 std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
   return bytes;
@@ -63,7 +65,6 @@ std::wstring CCurrentFolder::Inside(const std::wstring& name) const {
 }
 
 void SetHistoryValue(const std::wstring& text) { SetString(HKEY_CURRENT_USER, kHistoryKey, kHistoryValue, text); }
-
 
 std::wstring HistoryValue() {
   wchar_t buffer[4096] = {};
@@ -150,8 +151,8 @@ COpenRecorder::~COpenRecorder() { DeleteFileW(m_file.c_str()); }
 
 std::vector<std::string> COpenRecorder::Lines() const {
   std::string content;
-  HANDLE file = CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE file =
+      CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     char chunk[4096];
     DWORD got = 0;
@@ -166,22 +167,67 @@ std::vector<std::string> COpenRecorder::Lines() const {
 
 std::wstring RecorderPath() { return PathBesideProgram(L"..\\..\\tools\\command_recorder.exe"); }
 
-bool ProcessMemoryHolds(DWORD pid, const std::string& bytes) {
+bool SetClipboardText(const std::wstring& text) {
+  // The clipboard takes data only from an owner window; another program may hold it open a moment.
+  static const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (!WaitUntil([] { return OpenClipboard(owner) != FALSE; }, 5000)) return false;
+  bool done = EmptyClipboard() != FALSE;
+  if (done && !text.empty()) {
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (void* units = data != nullptr ? GlobalLock(data) : nullptr) {
+      std::memcpy(units, text.c_str(), bytes);
+      GlobalUnlock(data);
+    }
+    done = data != nullptr && SetClipboardData(CF_UNICODETEXT, data) != nullptr;
+    if (!done && data != nullptr) GlobalFree(data);
+  }
+  CloseClipboard();
+  return done;
+}
+
+std::vector<std::string> PiecesOf(const std::wstring& text, size_t length) {
+  std::vector<std::string> pieces;
+  for (size_t at = 0; at + length <= text.size(); ++at) {
+    const std::wstring piece = text.substr(at, length);
+    pieces.emplace_back(reinterpret_cast<const char*>(piece.data()), piece.size() * sizeof(wchar_t));
+    pieces.push_back(Utf8(piece));
+  }
+  return pieces;
+}
+
+std::vector<std::string> FoundInMemory(DWORD pid, const std::vector<std::string>& needles) {
+  std::vector<bool> found(needles.size(), false);
+  // Needles by their first byte, so that one pass over the memory looks for all of them.
+  std::vector<size_t> byFirstByte[256];
+  for (size_t i = 0; i < needles.size(); ++i) {
+    if (!needles[i].empty()) byFirstByte[static_cast<unsigned char>(needles[i][0])].push_back(i);
+  }
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-  if (process == nullptr) return false;
-  bool found = false;
+  if (process == nullptr) return {"<the process could not be read>"};
   MEMORY_BASIC_INFORMATION region{};
   std::vector<char> page;
-  for (auto* at = static_cast<char*>(nullptr); !found && VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+  for (auto* at = static_cast<char*>(nullptr); VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
        at = static_cast<char*>(region.BaseAddress) + region.RegionSize) {
     const DWORD unreadable = PAGE_NOACCESS | PAGE_GUARD;
     if (region.State != MEM_COMMIT || (region.Protect & unreadable) != 0) continue;
     page.resize(region.RegionSize);
     SIZE_T read = 0;
     if (!ReadProcessMemory(process, region.BaseAddress, page.data(), page.size(), &read)) continue;
-    found = std::search(page.begin(), page.begin() + static_cast<ptrdiff_t>(read), bytes.begin(), bytes.end()) !=
-            page.begin() + static_cast<ptrdiff_t>(read);
+    for (size_t offset = 0; offset < read; ++offset) {
+      for (size_t i : byFirstByte[static_cast<unsigned char>(page[offset])]) {
+        const std::string& needle = needles[i];
+        if (!found[i] && needle.size() <= read - offset &&
+            std::memcmp(&page[offset], needle.data(), needle.size()) == 0) {
+          found[i] = true;
+        }
+      }
+    }
   }
   CloseHandle(process);
-  return found;
+  std::vector<std::string> result;
+  for (size_t i = 0; i < needles.size(); ++i) {
+    if (found[i]) result.push_back(needles[i]);
+  }
+  return result;
 }

@@ -73,9 +73,14 @@ class COpenRecorder {
   std::wstring m_file;
 };
 
-// Whether the memory of process pid holds bytes anywhere it can be read: every committed page,
-// in use or freed back to a heap.
-bool ProcessMemoryHolds(DWORD pid, const std::string& bytes);
+// Puts text on the clipboard as another program's copy would; empty text empties it.
+bool SetClipboardText(const std::wstring& text);
+
+// Every piece of text that is length characters long, each as UTF-16 and as UTF-8.
+std::vector<std::string> PiecesOf(const std::wstring& text, size_t length);
+// Those of needles that the memory of process pid holds anywhere it can be read: every
+// committed page, in use or freed back to a heap.
+std::vector<std::string> FoundInMemory(DWORD pid, const std::vector<std::string>& needles);
 
 // The recorder's own path, next to the other tools.
 std::wstring RecorderPath();

@@ -47,16 +47,16 @@ BOOL CCreatePathDlg::OnCommand(WORD id, WORD) {
 void CCreatePwdDlg::OnInitPage() {
   m_ctlLocation = GetDlgItem(IDC_LOCATION);
   m_ctlEncrypt = GetDlgItem(IDC_ENCRYPT);
-  m_ctlPassphrase = GetDlgItem(IDC_PASSPHRASE);
-  m_ctlConfirm = GetDlgItem(IDC_CONFIRM);
+  m_ctlPassphrase.Attach(m_hWnd, IDC_PASSPHRASE);
+  m_ctlConfirm.Attach(m_hWnd, IDC_CONFIRM);
   m_ctlStrengthBar = GetDlgItem(IDC_STRENGTH_BAR);
   m_ctlStrengthText = GetDlgItem(IDC_STRENGTH_TEXT);
 }
 
 void CCreatePwdDlg::ShowPassphraseGroup(bool show) {
   ShowControls(m_hWnd,
-               {m_ctlStrengthBar, m_ctlStrengthText, m_ctlPassphrase, m_ctlConfirm, GetDlgItem(IDC_PASSPHRASE_LABEL),
-                GetDlgItem(IDC_CONFIRM_LABEL)},
+               {m_ctlStrengthBar, m_ctlStrengthText, m_ctlPassphrase.m_hWnd, m_ctlConfirm.m_hWnd,
+                GetDlgItem(IDC_PASSPHRASE_LABEL), GetDlgItem(IDC_CONFIRM_LABEL)},
                show);
 }
 
@@ -71,7 +71,7 @@ void CCreatePwdDlg::UpdateStrengthMeter(std::u16string_view passphrase) {
 }
 
 void CCreatePwdDlg::OnPassphraseChanged() {
-  const SecretText passphrase = GetSecretText(m_ctlPassphrase);
+  const std::u16string_view passphrase = m_ctlPassphrase.View();
   if (passphrase.empty()) {
     ShowMeter(false);  // the meter keeps what it showed, hidden
     return;
@@ -84,34 +84,33 @@ bool CCreatePwdDlg::IsEncryptionOn() const { return ::SendMessageW(m_ctlEncrypt,
 
 void CCreatePwdDlg::OnEncryptClicked() {
   if (IsEncryptionOn()) {
-    UpdateStrengthMeter(GetSecretText(m_ctlPassphrase));
+    UpdateStrengthMeter(m_ctlPassphrase.View());
     ShowPassphraseGroup(true);
   } else {
     // Turning encryption off throws the typed texts away.
-    ClearPasswordField(m_ctlPassphrase);
-    ClearPasswordField(m_ctlConfirm);
+    m_ctlPassphrase.Clear();
+    m_ctlConfirm.Clear();
     ShowPassphraseGroup(false);
   }
 }
 
 void CCreatePwdDlg::OnNext() {
   const std::wstring location = GetControlText(m_ctlLocation);
-  SecretText passphrase;
-  if (IsEncryptionOn()) {
-    passphrase = GetSecretText(m_ctlPassphrase);
-    if (const MessageText* problem = PassphraseProblem(passphrase, GetSecretText(m_ctlConfirm))) {
+  const bool encrypted = IsEncryptionOn();
+  if (encrypted) {
+    if (const MessageText* problem = PassphraseProblem(m_ctlPassphrase.View(), m_ctlConfirm.View())) {
       ShowMessage(*problem);
       if (WizardClosed()) return;
-      ClearPasswordField(m_ctlPassphrase);
-      ClearPasswordField(m_ctlConfirm);
-      FocusControl(m_hWnd, m_ctlPassphrase);  // typed again from the start
+      m_ctlPassphrase.Clear();
+      m_ctlConfirm.Clear();
+      FocusControl(m_hWnd, m_ctlPassphrase.m_hWnd);  // typed again from the start
       return;
     }
   }
   if (m_pDrivePage == nullptr) return;
   ::SetWindowTextW(m_pDrivePage->m_ctlLocation, location.c_str());
   m_pDrivePage->m_strVolumeLabel = m_strVolumeLabel;
-  m_pDrivePage->m_strPassphrase = passphrase;
+  m_pDrivePage->m_strPassphrase = encrypted ? m_ctlPassphrase.Text() : SecretText();
   ShowPage(m_pDrivePage, this);
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/disk_service_client.h"
 #include "common/secret_text.h"
+#include "utility/passphrase_field.h"
 #include "utility/res/resource.h"
 #include "utility/wizard_page.h"
 
@@ -55,8 +56,8 @@ class CCreatePwdDlg : public CWizardPage<CCreatePwdDlg> {
   std::wstring m_strVolumeLabel;
   HWND m_ctlLocation = nullptr;
   HWND m_ctlEncrypt = nullptr;
-  HWND m_ctlPassphrase = nullptr;
-  HWND m_ctlConfirm = nullptr;
+  CPassphraseField m_ctlPassphrase;
+  CPassphraseField m_ctlConfirm;
   HWND m_ctlStrengthBar = nullptr;
   HWND m_ctlStrengthText = nullptr;
 

@@ -118,7 +118,7 @@ void CMountDrvDlg::OnNextOrFinish() {
   if (m_pPassphrasePage != nullptr && m_bNeedsPassphrase == 1) {
     m_pPassphrasePage->m_strDrive = drive;
     ::SetWindowTextW(m_pPassphrasePage->m_ctlLocation, path.c_str());
-    ClearPasswordField(m_pPassphrasePage->m_ctlPassphrase);
+    m_pPassphrasePage->m_ctlPassphrase.Clear();
     ShowPage(m_pPassphrasePage, this);
     return;
   }
@@ -142,7 +142,7 @@ BOOL CMountDrvDlg::OnCommand(WORD id, WORD) {
 
 void CMountPwdDlg::OnInitPage() {
   m_ctlLocation = GetDlgItem(IDC_LOCATION);
-  m_ctlPassphrase = GetDlgItem(IDC_PASSPHRASE);
+  m_ctlPassphrase.Attach(m_hWnd, IDC_PASSPHRASE);
   m_ctlBack = GetDlgItem(IDC_BACK);
   m_ctlFinish = GetDlgItem(IDOK);
   m_ctlCancel = GetDlgItem(IDCANCEL);
@@ -150,16 +150,17 @@ void CMountPwdDlg::OnInitPage() {
 
 void CMountPwdDlg::OnFinish() {
   const std::wstring path = GetControlText(m_ctlLocation);
-  const SecretText passphrase = GetSecretText(m_ctlPassphrase);
+  const SecretText passphrase = m_ctlPassphrase.Text();
   int accessReason = 0;
   if (m_service.StorageAccessible(U16(path), passphrase, accessReason) != 0) {
-    MountAndWait(m_service, path, m_strDrive, L"", passphrase, {m_ctlPassphrase, m_ctlBack, m_ctlFinish, m_ctlCancel});
+    MountAndWait(m_service, path, m_strDrive, L"", passphrase,
+                 {m_ctlPassphrase.m_hWnd, m_ctlBack, m_ctlFinish, m_ctlCancel});
     return;
   }
-  ClearPasswordField(m_ctlPassphrase);
+  m_ctlPassphrase.Clear();
   ShowMessage(AccessReasonMessage(accessReason));
   // Whatever the reason, what the user can change here is the passphrase.
-  if (!WizardClosed()) FocusControl(m_hWnd, m_ctlPassphrase);
+  if (!WizardClosed()) FocusControl(m_hWnd, m_ctlPassphrase.m_hWnd);
 }
 
 BOOL CMountPwdDlg::OnCommand(WORD id, WORD) {

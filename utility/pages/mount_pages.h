@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/disk_service_client.h"
+#include "utility/passphrase_field.h"
 #include "utility/res/resource.h"
 #include "utility/wizard_page.h"
 
@@ -88,7 +89,7 @@ class CMountPwdDlg : public CWizardPage<CMountPwdDlg> {
   std::wstring m_strDrive;
   CDiskServiceClient m_service;
   HWND m_ctlLocation = nullptr;
-  HWND m_ctlPassphrase = nullptr;
+  CPassphraseField m_ctlPassphrase;
   HWND m_ctlBack = nullptr;
   HWND m_ctlFinish = nullptr;
   HWND m_ctlCancel = nullptr;
