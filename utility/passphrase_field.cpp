@@ -108,7 +108,8 @@ LRESULT CPassphraseField::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case EM_SETHANDLE:
       return 0;  // refused: nothing leaves the field, nothing older comes back, the limit is the field's
     case WM_SETTEXT:
-      Change({0, m_text.View().size(), U16(reinterpret_cast<const wchar_t*>(lParam))});
+      m_text.Apply({0, m_text.View().size(), U16(reinterpret_cast<const wchar_t*>(lParam))});
+      ShowPlaceholders();
       return TRUE;
     case EM_REPLACESEL:
       Selection(start, end);
@@ -157,10 +158,13 @@ void CPassphraseField::Change(const PassphraseEdit& edit) {
   CallControl(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(placeholders.c_str()));
   // Every position in the control must be the same position in the passphrase: should the
   // control ever have taken the change otherwise, it is shown the right placeholders afresh.
-  if (static_cast<size_t>(CallControl(WM_GETTEXTLENGTH, 0, 0)) != m_text.View().size()) {
-    const std::wstring all(m_text.View().size(), kPlaceholder);
-    CallControl(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(all.c_str()));
-  }
+  if (static_cast<size_t>(CallControl(WM_GETTEXTLENGTH, 0, 0)) != m_text.View().size()) ShowPlaceholders();
+}
+
+void CPassphraseField::ShowPlaceholders() const {
+  // As for any new text, the control puts the caret at the start and tells the page (EN_CHANGE).
+  const std::wstring all(m_text.View().size(), kPlaceholder);
+  CallControl(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(all.c_str()));
 }
 
 bool CPassphraseField::OnChar(wchar_t c) {

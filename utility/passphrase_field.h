@@ -46,6 +46,8 @@ class CPassphraseField {
   void Selection(size_t& start, size_t& end) const;
   // Makes edit in the passphrase, then the same in the placeholders the control shows.
   void Change(const PassphraseEdit& edit);
+  // Gives the control a whole new text: the passphrase's placeholders.
+  void ShowPlaceholders() const;
   bool OnChar(wchar_t c);
   bool OnKeyDown(WPARAM key);
   void Paste();

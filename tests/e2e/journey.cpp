@@ -169,18 +169,19 @@ std::wstring RecorderPath() { return PathBesideProgram(L"..\\..\\tools\\command_
 
 bool SetClipboardText(const std::wstring& text) {
   // The clipboard takes data only from an owner window; another program may hold it open a moment.
-  static const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  static HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   if (!WaitUntil([] { return OpenClipboard(owner) != FALSE; }, 5000)) return false;
   bool done = EmptyClipboard() != FALSE;
   if (done && !text.empty()) {
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
     HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (void* units = data != nullptr ? GlobalLock(data) : nullptr) {
+    void* units = data != nullptr ? GlobalLock(data) : nullptr;
+    done = units != nullptr;
+    if (done) {
       std::memcpy(units, text.c_str(), bytes);
       GlobalUnlock(data);
+      done = SetClipboardData(CF_UNICODETEXT, data) != nullptr;  // the clipboard's from here on
     }
-    done = data != nullptr && SetClipboardData(CF_UNICODETEXT, data) != nullptr;
-    if (!done && data != nullptr) GlobalFree(data);
   }
   CloseClipboard();
   return done;
