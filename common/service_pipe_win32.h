@@ -26,6 +26,8 @@ class CServicePipe {
   CServicePipe& operator=(const CServicePipe&) = delete;
 
   bool IsOpen() const { return m_pipe != INVALID_HANDLE_VALUE; }
+  // The connection's handle, for what else a client may ask of it (who may connect, say).
+  HANDLE Handle() const { return m_pipe; }
   // The system's reason when it could not be opened (ERROR_FILE_NOT_FOUND: nobody serves it,
   // ERROR_PIPE_BUSY: no free instance).
   DWORD OpenError() const { return m_nOpenError; }

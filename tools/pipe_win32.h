@@ -1,11 +1,20 @@
-// Who may open the pipes our servers make: a security descriptor that lets only the user running
-// the process in. The reads and writes on those pipes are in common/pipe_io_win32.h.
+// Who may open the pipes our servers make: the security descriptor each instance is made with.
+// The reads and writes on those pipes are in common/pipe_io_win32.h.
 #pragma once
 
 #include <windows.h>
 
 #include <vector>
 
-// A security descriptor whose only entry gives the user of this process full access; empty when
-// the user cannot be found out.
-std::vector<BYTE> CurrentUserOnlyDescriptor();
+enum class PipeDoor {
+  CurrentUserOnly,  // what a disk service should do: only the user running it may connect
+  // Faults a service may have, for the checker's tests: Everyone may connect too, or anyone at
+  // all (a NULL DACL).
+  AlsoEveryone,
+  NullDacl,
+};
+
+// The user of this process, as a TOKEN_USER; empty when it cannot be found out.
+std::vector<BYTE> CurrentUser();
+// A security descriptor for a pipe with this door; empty when the user cannot be found out.
+std::vector<BYTE> PipeSecurityDescriptor(PipeDoor door);

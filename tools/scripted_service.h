@@ -6,22 +6,15 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-struct ScriptedReply {
-  enum class Kind { Answer, CloseWithoutReply, NeverAnswer };
-  Kind kind = Kind::Answer;
-  std::string bytes;  // written in one write, exactly as given
-  DWORD delayMs = 0;  // pause before answering
-  // When not 0, the first this many bytes go in one write and the rest in a second a moment
-  // later, as a service that writes its text and then its NUL does.
-  size_t firstWriteBytes = 0;
+#include "tools/pipe_server_win32.h"
+
+struct ScriptedReply : PipeReply {
   // Run with the request before the pause and the answer: what a service does on the side,
   // such as leaving a file at the path that a request names.
   std::function<void(const std::string& request)> action;
@@ -30,7 +23,8 @@ struct ScriptedReply {
   static ScriptedReply Text(const std::string& text, DWORD delayMs = 0);
   // Exactly these bytes (no NUL added): for replies without NUL or longer than the capacity.
   static ScriptedReply Raw(const std::string& bytes);
-  // The reply text in one write and its NUL in another.
+  // The reply text in one write and its NUL in another, which goes out only once the client has
+  // read the first.
   static ScriptedReply TextInTwoWrites(const std::string& text);
   static ScriptedReply Close();
   static ScriptedReply Hang();
@@ -49,28 +43,22 @@ class CScriptedService {
 
   struct Options {
     DWORD maxInstances = PIPE_UNLIMITED_INSTANCES;  // fewer, to test a busy service
-    // Instances kept waiting for clients: a client never waits for a busy pipe, so there must
-    // always be a free one for every client that may come at once.
-    size_t listeningInstances = 16;  // at most 63
-    size_t maxRequestBytes = 1 << 20;  // a longer request is cut there and handed on as it is
-    bool recordRequests = true;        // keep every request for Requests()
-    bool currentUserOnly = false;      // only the user running the service may open the pipe
-    bool rejectRemoteClients = false;
+    bool recordRequests = true;                     // keep every request for Requests()
+    PipeDoor door = PipeDoor::CurrentUserOnly;      // who may connect
   };
 
   explicit CScriptedService(Script script, DWORD maxInstances = PIPE_UNLIMITED_INSTANCES);
   CScriptedService(Script script, const Options& options);
-  ~CScriptedService();
   CScriptedService(const CScriptedService&) = delete;
   CScriptedService& operator=(const CScriptedService&) = delete;
 
-  // Starts listening; returns once the first instance accepts connections.
+  // Starts listening; true once the instances accept connections.
   bool Start();
   // Ends every connection (a hanging reply included) and stops listening.
-  void Stop();
+  void Stop() { m_server.Stop(); }
 
   std::vector<std::string> Requests() const;
-  int Connections() const { return m_nConnections.load(); }
+  int Connections() const { return m_server.Connections(); }
   // Polls until at least count requests have arrived or the deadline passes.
   bool WaitForRequests(size_t count, DWORD timeoutMs) const;
 
@@ -79,18 +67,11 @@ class CScriptedService {
   static Script ByKeyword(std::map<std::string, ScriptedReply> replies);
 
  private:
-  void Listen();
-  void Serve(HANDLE pipe);
-  HANDLE NewInstance();
+  PipeReply Answer(const std::string& request);
 
   Script m_script;
-  Options m_options;
-  std::vector<BYTE> m_securityDescriptor;  // for currentUserOnly
-  HANDLE m_stopEvent = nullptr;
-  HANDLE m_readyEvent = nullptr;
-  std::thread m_listener;
-  std::vector<std::thread> m_workers;
+  bool m_bRecordRequests;
   mutable std::mutex m_mutex;
   std::vector<std::string> m_requests;
-  std::atomic<int> m_nConnections{0};
+  CPipeServer m_server;  // last: its workers call Answer until it is gone
 };

@@ -1,8 +1,11 @@
-// zelpipe-check's judgement of replies: the faults no scripted service in the Wine tests shows.
+// zelpipe-check's judgement of replies and of who may connect: the faults no scripted service in
+// the Wine tests shows.
 #include "tools/zelpipe_check/reply_rules.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "tools/zelpipe_check/pipe_access.h"
 
 namespace {
 
@@ -47,4 +50,31 @@ TEST(ReplyRulesTest, ListLinesAreDriveTabPathTabNumberOnePerLetter) {
     EXPECT_TRUE(ParseListReply(bad, why).empty()) << bad;
     EXPECT_NE(why, "") << bad;
   }
+}
+
+TEST(ReplyRulesTest, OnlyTheUsersAServiceServesMayWriteToItsPipe) {
+  using ::testing::HasSubstr;
+  constexpr uint32_t kFull = 0x1F01FF;
+  constexpr uint32_t kRead = 0x120089;
+  PipeAccess access;
+  access.hasDacl = true;
+  // A service of the machine: SYSTEM, Administrators, INTERACTIVE, Authenticated Users, one user;
+  // Windows' default also lets Everyone and Anonymous Logon read, and a denial lets nobody in.
+  access.entries = {{true, "S-1-5-18", kFull},      {true, "S-1-5-32-544", kFull}, {true, "S-1-5-4", kFull},
+                    {true, "S-1-5-11", kFull},      {true, "S-1-5-21-1-2-3-1000", kFull},
+                    {true, "S-1-1-0", kRead},       {true, "S-1-5-7", kRead},      {false, "S-1-5-2", kFull}};
+  EXPECT_EQ(PipeAccessFault(access), "");
+
+  access.entries.push_back({true, "S-1-1-0", 0x40000000});  // GENERIC_WRITE
+  access.entries.push_back({true, "S-1-5-2", 0x00040000});  // WRITE_DAC: it may let itself in
+  const std::string why = PipeAccessFault(access);
+  EXPECT_THAT(why, HasSubstr("the DACL lets Everyone (S-1-1-0) connect and write, access 0x40000000"));
+  EXPECT_THAT(why, HasSubstr("; the DACL lets NETWORK (S-1-5-2) connect and write, access 0x40000:"));
+  access.entries = {{true, "S-1-5-7", 0x0002}};  // FILE_WRITE_DATA
+  EXPECT_THAT(PipeAccessFault(access), HasSubstr("Anonymous Logon (S-1-5-7)"));
+
+  access.hasDacl = false;
+  EXPECT_THAT(PipeAccessFault(access), HasSubstr("the pipe has a NULL DACL: anyone may connect"));
+  access.readError = 5;
+  EXPECT_THAT(PipeAccessFault(access), HasSubstr("could not be read through a client's connection (error 5)"));
 }

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "common/disk_service_client.h"
-#include "tools/dev_service/pipe_server_win32.h"
 #include "tools/scripted_service.h"
 
 namespace {
@@ -179,11 +178,13 @@ TEST_F(ServicePipeTest, ManyClientsAtOnceAreEachAnsweredOnTheirOwnConnection) {
   EXPECT_EQ(service->Connections(), kThreads * kEach);
 }
 
-TEST(DevServicePipeServer, AClientBackAtOnceFindsAnInstanceListening) {
-  // The development service's pool, down to one slot: a client that comes straight back after
+TEST(PipeServerCore, AClientBackAtOnceFindsAnInstanceListening) {
+  // The pool of our pipe servers, down to one slot: a client that comes straight back after
   // its reply must find the slot listening again, which it only does when the fresh instance
   // listens before the client is answered. With many slots another one would take the client.
-  CPipeServer server(1, 1024, [](const std::string&) { return std::string("1"); });
+  CPipeServer::Options options;
+  options.instances = 1;
+  CPipeServer server(options, [](const std::string&) { return ScriptedReply::Text("1"); });
   ASSERT_EQ(server.Start(), CPipeServer::StartResult::Serving);
   CDiskServiceClient client;
   int missed = 0;

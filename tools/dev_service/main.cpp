@@ -8,7 +8,7 @@
 
 #include "tools/dev_service/dev_platform_win32.h"
 #include "tools/dev_service/dev_service.h"
-#include "tools/dev_service/pipe_server_win32.h"
+#include "tools/pipe_server_win32.h"
 
 namespace {
 
@@ -52,12 +52,17 @@ int main() {
   CWin32DevPlatform platform(std::wstring(temp) + L"lockvale-dev-service");
   CDevService service(platform);
 
-  CPipeServer pipe(kInstances, CDevService::kMaxRequestBytes, [&service](const std::string& request) {
-    std::string reply = service.Handle(request);
+  CPipeServer::Options options;
+  options.instances = kInstances;
+  options.maxRequestBytes = CDevService::kMaxRequestBytes;
+  CPipeServer pipe(options, [&service](const std::string& request) {
+    PipeReply reply;
+    reply.bytes = service.Handle(request);
     // One write per line, so that lines of requests answered at the same time never mix.
-    const std::string line = CDevService::Describe(request, reply) + "\n";
+    const std::string line = CDevService::Describe(request, reply.bytes) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
+    reply.bytes.push_back('\0');
     return reply;
   });
   // Before the pipe is served: whoever sees it served may end the service from its console.

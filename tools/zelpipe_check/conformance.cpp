@@ -13,6 +13,9 @@ namespace {
 constexpr uint32_t kIntegerCapacity = kIntegerReplyCapacity;
 static_assert(kStatusReplyDeadlineMs == 1000, "the Status reply time check speaks of 1 s");
 constexpr int kConcurrentClients = 16;
+// Each reply of the burst: looser than the 1 s of a client on its own, as 16 menus at once are
+// rare and the machine answers them side by side.
+constexpr uint32_t kBurstReplyMs = 3000;
 constexpr int kConnectionsInARow = 20;
 constexpr uint32_t kLateReadMs = 300;
 
@@ -24,6 +27,7 @@ class CChecker {
 
   void Run() {
     if (!CheckListing()) return;
+    Report("who may connect to the pipe", PipeAccessFault(m_asker.Probe().ReadPipeAccess()));
     m_taken = m_asker.Probe().LogicalDrives();
     for (const ListEntry& entry : m_listed) m_taken |= Bit(entry.drive[0]);
     CheckStatus();
@@ -189,15 +193,25 @@ class CChecker {
         m_asker.Probe().ExchangeTogether(request, kIntegerCapacity, kConcurrentClients);
     int busy = 0;
     std::string why;
+    std::string slowest;
+    uint32_t slowestMs = 0;
     for (size_t i = 0; i < replies.size(); ++i) {
       if (replies[i].outcome == ProbeReply::Outcome::Busy) {
         ++busy;
         continue;
       }
       int32_t ignored = 0;
-      CAsker::Answer answer =
-          m_asker.Judge(what + " from client " + std::to_string(i + 1), request, replies[i], kIntegerCapacity);
+      const std::string client = what + " from client " + std::to_string(i + 1);
+      CAsker::Answer answer = m_asker.Judge(client, replies[i], kIntegerCapacity);
       if (why.empty()) why = m_asker.Integer(answer, what, ignored).why;
+      if (answer.raw.outcome == ProbeReply::Outcome::Answered && answer.raw.elapsedMs >= slowestMs) {
+        slowestMs = answer.raw.elapsedMs;
+        slowest = client;
+      }
+    }
+    if (why.empty() && slowestMs > kBurstReplyMs) {
+      why = slowest + " took " + Ms(slowestMs) + "; with 16 clients at once each reply should come within " +
+            std::to_string(kBurstReplyMs / 1000) + " s";
     }
     if (busy > 0) {
       why = std::to_string(busy) + " of " + std::to_string(kConcurrentClients) +
@@ -218,21 +232,22 @@ class CChecker {
     Report("integers in decimal", account(m_asker.NumberFaults()));
   }
 
-  // How long the replies took, as a client waits for them: a Status reply later than
-  // ZelToolExt waits fails; other slow replies are noted. Last, the slowest of each kind.
+  // How long the replies took, as a client on its own waits for them: a Status request whose
+  // reply is later than ZelToolExt waits, twice in a row, fails; other slow replies are noted.
+  // Last, the slowest of each kind.
   void CheckReplyTimes() {
     const std::map<ServiceRequest, CAsker::ReplyTimes>& times = m_asker.Times();
     const auto status = times.find(ServiceRequest::Status);
     std::string why;
     if (status == times.end()) {
       why = "no Status reply came at all";
-    } else if (status->second.overLimit > 0) {
+    } else if (!status->second.slowTwice.empty()) {
       const CAsker::ReplyTimes& slow = status->second;
-      why = slow.slowest + " took " + Ms(slow.slowestMs);
-      if (slow.overLimit > 1) {
-        why += " (" + std::to_string(slow.overLimit) + " of " + std::to_string(slow.replies) + " took over 1 s)";
-      }
+      why = slow.slowTwice;
+      if (slow.overLimit > 1) why += " (" + std::to_string(slow.overLimit) + " requests missed 1 s twice)";
       why += "; ZelToolExt gives up after 1 s: its menus would treat the drive as not mounted";
+    } else if (!status->second.slowOnce.empty()) {
+      m_note("SLOW once: " + status->second.slowOnce + "; ZelToolExt gives up after 1 s");
     }
     Report("Status replies within 1 s", why);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/zelpipe_check/pipe_access.h"
 #include "tools/zelpipe_check/reply_rules.h"
 
 class IServiceProbe {
@@ -21,10 +22,15 @@ class IServiceProbe {
   virtual std::vector<ProbeReply> ExchangeTogether(const std::string& request, uint32_t capacity, int count) = 0;
   // Opens a connection, writes these bytes (maybe none) and closes it without reading.
   virtual void Abandon(const std::string& bytes) = 0;
+  // Who may connect, read through a client's own connection.
+  virtual PipeAccess ReadPipeAccess() = 0;
 
   virtual uint32_t LogicalDrives() = 0;
   virtual bool FileExists(const std::u16string& path) = 0;
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // The file's size and a digest of its bytes, read while nobody else has it open; empty when it
+  // cannot be opened so (missing, or held open by someone).
+  virtual std::string FileDigest(const std::u16string& path) = 0;
   // The names in a folder.
   virtual std::vector<std::u16string> FolderEntries(const std::u16string& folder) = 0;
   virtual void Pause(uint32_t ms) = 0;

@@ -24,6 +24,44 @@ std::vector<std::u16string> SortedNames(std::vector<std::u16string> names) {
   return names;
 }
 
+// Why the drive letter of a disk just mounted did not appear, as long as the program waits for it.
+std::string DriveWaitFault(IServiceProbe& probe, char letter) {
+  for (uint32_t waited = 0; waited <= kDriveWaitMs; waited += kPollMs) {
+    if ((probe.LogicalDrives() & Bit(letter)) != 0) return {};
+    probe.Pause(kPollMs);
+  }
+  return "the drive letter did not appear within " + std::to_string(kDriveWaitMs / 1000) + " s";
+}
+
+// Why a Mount of the encrypted disk with this passphrase (which is not its own) is not refused
+// as it must be: answered 0, nothing attached, the file as it was (fingerprint) and let go of.
+std::string RefusedMountFault(CAsker& asker, const std::u16string& path, char letter, const std::string& passphrase,
+                              const std::string& fingerprint) {
+  IServiceProbe& probe = asker.Probe();
+  const std::string drive = Drive(letter);
+  const std::string what = std::string("Mount with ") + (passphrase.empty() ? "an empty" : "a wrong") + " passphrase";
+  int32_t number = 0;
+  const std::string mount = Request(ServiceRequest::Mount, {ToUtf8(path), drive, "", passphrase, "0"});
+  const CAsker::Answer answer = asker.AskInteger(what, mount, number);
+  if (!answer.ok) return answer.why;
+  std::string attached = number != 0 ? "it answered " + std::to_string(number) : std::string();
+  if (attached.empty() && (probe.LogicalDrives() & Bit(letter)) != 0) attached = "the drive letter appeared";
+  if (attached.empty()) attached = asker.StatusFault(letter, false);
+  if (attached.empty()) {
+    for (const ListEntry& entry : asker.ReadList().entries) {
+      if (entry.drive[0] == letter) attached = "List shows " + Quoted(entry.path);
+    }
+  }
+  if (!attached.empty()) {
+    asker.UnmountLetter(letter);
+    return what + " attached " + drive + " (" + attached + ")";
+  }
+  const std::string after = probe.FileDigest(path);
+  if (after.empty()) return what + " left the disk file held open (or removed it)";
+  if (after != fingerprint) return what + " changed the disk file";
+  return {};
+}
+
 }  // namespace
 
 void CheckLifecycle(CAsker& asker, const std::u16string& path, char letter, const ReportCheck& report) {
@@ -54,15 +92,7 @@ void CheckLifecycle(CAsker& asker, const std::u16string& path, char letter, cons
     return;
   }
 
-  why = "the drive letter did not appear within " + std::to_string(kDriveWaitMs / 1000) + " s";
-  for (uint32_t waited = 0; waited <= kDriveWaitMs; waited += kPollMs) {
-    if ((probe.LogicalDrives() & Bit(letter)) != 0) {
-      why.clear();
-      break;
-    }
-    probe.Pause(kPollMs);
-  }
-  report("lifecycle: the drive letter appears", why);
+  report("lifecycle: the drive letter appears", DriveWaitFault(probe, letter));
 
   // Listed with its path, beside every disk that was listed before, and reported by Status.
   const CAsker::Listing mounted = asker.ReadList();
@@ -108,6 +138,24 @@ void CheckLifecycle(CAsker& asker, const std::u16string& path, char letter, cons
     }
   }
   report("lifecycle: StorageAccessible reasons of the new encrypted disk", why);
+
+  // Mount opens it only with its passphrase: with another one it attaches nothing and leaves the
+  // file as it was; then with its own it mounts again.
+  const std::string fingerprint = probe.FileDigest(path);
+  for (const std::string& passphrase : {std::string("not ") + kPassphrase, std::string()}) {
+    report(std::string("lifecycle: Mount with ") + (passphrase.empty() ? "an empty" : "a wrong") +
+               " passphrase attaches nothing",
+           fingerprint.empty() ? "the disk file cannot be read after Unmount (is it still held open?)"
+                               : RefusedMountFault(asker, path, letter, passphrase, fingerprint));
+  }
+  const std::string mount = Request(ServiceRequest::Mount, {ToUtf8(path), drive, "", kPassphrase, "0"});
+  int32_t again = 0;
+  why = asker.AskInteger("Mount with the passphrase", mount, again).why;
+  if (why.empty() && again == 0) why = "Mount with the passphrase -> 0";
+  if (why.empty()) why = DriveWaitFault(probe, letter);
+  if (again != 0) asker.UnmountLetter(letter);
+  if (why.empty()) why = asker.StatusFault(letter, false);
+  report("lifecycle: Mount with the passphrase mounts the disk again", why);
 
   // Let go of: the file can be removed, and the folder is as it was.
   why.clear();

@@ -1,6 +1,9 @@
 // zelpipe-check's reach into Windows.
 #include "tools/zelpipe_check/probe_win32.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "common/wide.h"
 
 namespace {
@@ -19,6 +22,28 @@ ProbeReply Unopened(const CServicePipe& pipe) {
   return reply;
 }
 
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  return now;
+}
+
+// Milliseconds since start, on the monotonic high-resolution clock: GetTickCount moves in steps
+// of 10 to 16 ms, too coarse for a verdict at 1 s.
+DWORD MsSince(LARGE_INTEGER start) {
+  LARGE_INTEGER frequency{};
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<DWORD>((Now().QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+}
+
+std::string SidText(PSID sid) {
+  char* text = nullptr;
+  if (!::ConvertSidToStringSidA(sid, &text)) return "?";
+  std::string result = text;
+  ::LocalFree(text);
+  return result;
+}
+
 }  // namespace
 
 struct CWin32Probe::Client {
@@ -32,7 +57,7 @@ struct CWin32Probe::Client {
 };
 
 ProbeReply CWin32Probe::Talk(CServicePipe& pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs,
-                             DWORD start) const {
+                             LARGE_INTEGER start) const {
   ProbeReply reply;
   DWORD done = 0;
   if (!pipe.Write(request.data(), static_cast<DWORD>(request.size()), m_timeoutMs, &done) || done != request.size()) {
@@ -41,17 +66,17 @@ ProbeReply CWin32Probe::Talk(CServicePipe& pipe, const std::string& request, uin
   }
   // The service's time, from the start to the end of the first read; the pause of the slow
   // client this exchange may play is not its doing.
-  DWORD elapsed = ::GetTickCount() - start;
+  DWORD elapsed = MsSince(start);
   if (readDelayMs > 0) ::Sleep(readDelayMs);
   std::string buffer(capacity + kReadSlackBytes, '\0');
   const DWORD size = static_cast<DWORD>(buffer.size());
-  const DWORD readStart = ::GetTickCount();
+  const LARGE_INTEGER readStart = Now();
   if (!pipe.Read(&buffer[0], size, m_timeoutMs, &done) || done == 0) {
     reply.outcome = pipe.TimedOut() ? ProbeReply::Outcome::NoReply : ProbeReply::Outcome::Closed;
     reply.detail = m_timeoutMs;
     return reply;
   }
-  elapsed += ::GetTickCount() - readStart;
+  elapsed += MsSince(readStart);
   reply.elapsedMs = elapsed;
   reply.outcome = ProbeReply::Outcome::Answered;
   reply.bytes.assign(buffer, 0, done);
@@ -63,7 +88,7 @@ ProbeReply CWin32Probe::Talk(CServicePipe& pipe, const std::string& request, uin
 }
 
 ProbeReply CWin32Probe::Exchange(const std::string& request, uint32_t capacity, uint32_t readDelayMs) {
-  const DWORD start = ::GetTickCount();
+  const LARGE_INTEGER start = Now();
   CServicePipe pipe;
   return pipe.IsOpen() ? Talk(pipe, request, capacity, readDelayMs, start) : Unopened(pipe);
 }
@@ -75,7 +100,7 @@ DWORD WINAPI CWin32Probe::ClientMain(void* parameter) {
     if (::InterlockedIncrement(client->tried) == client->count) ::SetEvent(client->allTried);
     // Every connection stays open until all clients have tried, so they are served side by side.
     ::WaitForSingleObject(client->allTried, client->probe->m_timeoutMs);
-    client->reply = pipe.IsOpen() ? client->probe->Talk(pipe, *client->request, client->capacity, 0, ::GetTickCount())
+    client->reply = pipe.IsOpen() ? client->probe->Talk(pipe, *client->request, client->capacity, 0, Now())
                                   : Unopened(pipe);
   }
   return 0;
@@ -113,6 +138,35 @@ void CWin32Probe::Abandon(const std::string& bytes) {
   if (!bytes.empty()) pipe.Write(bytes.data(), static_cast<DWORD>(bytes.size()), m_timeoutMs, &done);
 }
 
+PipeAccess CWin32Probe::ReadPipeAccess() {
+  PipeAccess access;
+  const CServicePipe pipe;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  access.readError = pipe.IsOpen() ? ::GetSecurityInfo(pipe.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
+                                                       nullptr, nullptr, &dacl, nullptr, &descriptor)
+                                   : pipe.OpenError();
+  if (access.readError != 0) return access;
+  access.hasDacl = dacl != nullptr;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace)) continue;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;  // for objects made inside it, not for the pipe
+    PipeAccessEntry entry;
+    entry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+    if (entry.allows || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+      // Both kinds are laid out alike: header, mask, then the SID.
+      const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+      entry.mask = allowed->Mask;
+      entry.sid = SidText(const_cast<DWORD*>(&allowed->SidStart));
+    }
+    access.entries.push_back(entry);
+  }
+  ::LocalFree(descriptor);
+  return access;
+}
+
 uint32_t CWin32Probe::LogicalDrives() { return ::GetLogicalDrives(); }
 
 bool CWin32Probe::FileExists(const std::u16string& path) {
@@ -120,6 +174,22 @@ bool CWin32Probe::FileExists(const std::u16string& path) {
 }
 
 bool CWin32Probe::RemoveFile(const std::u16string& path) { return ::DeleteFileW(WStr(path).c_str()) != FALSE; }
+
+std::string CWin32Probe::FileDigest(const std::u16string& path) {
+  HANDLE file = ::CreateFileW(WStr(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  // FNV-1a over every byte: enough to see whether a file changed.
+  uint64_t digest = 14695981039346656037ull;
+  uint64_t size = 0;
+  char chunk[64 * 1024];
+  DWORD got = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    size += got;
+    for (DWORD i = 0; i < got; ++i) digest = (digest ^ static_cast<unsigned char>(chunk[i])) * 1099511628211ull;
+  }
+  ::CloseHandle(file);
+  return std::to_string(size) + " bytes, " + std::to_string(digest);
+}
 
 std::vector<std::u16string> CWin32Probe::FolderEntries(const std::u16string& folder) {
   std::vector<std::u16string> names;

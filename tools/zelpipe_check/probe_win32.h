@@ -15,9 +15,11 @@ class CWin32Probe : public IServiceProbe {
   ProbeReply Exchange(const std::string& request, uint32_t capacity, uint32_t readDelayMs) override;
   std::vector<ProbeReply> ExchangeTogether(const std::string& request, uint32_t capacity, int count) override;
   void Abandon(const std::string& bytes) override;
+  PipeAccess ReadPipeAccess() override;
   uint32_t LogicalDrives() override;
   bool FileExists(const std::u16string& path) override;
   bool RemoveFile(const std::u16string& path) override;
+  std::string FileDigest(const std::u16string& path) override;
   std::vector<std::u16string> FolderEntries(const std::u16string& folder) override;
   void Pause(uint32_t ms) override;
 
@@ -26,9 +28,9 @@ class CWin32Probe : public IServiceProbe {
   static DWORD WINAPI ClientMain(void* client);
 
   // Writes the request and reads the reply on an open connection. start is when the exchange
-  // began, for the reply's time.
+  // began (a QueryPerformanceCounter reading), for the reply's time.
   ProbeReply Talk(CServicePipe& pipe, const std::string& request, uint32_t capacity, uint32_t readDelayMs,
-                  DWORD start) const;
+                  LARGE_INTEGER start) const;
 
   DWORD m_timeoutMs;
 };

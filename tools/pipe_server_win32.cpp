@@ -1,23 +1,21 @@
-// The development service's pipe: fixed instances, one worker each.
-#include "tools/dev_service/pipe_server_win32.h"
+// The core of our pipe servers: fixed instances, one worker each, replies as their handler says.
+#include "tools/pipe_server_win32.h"
 
 #include <algorithm>
 
-#include "common/pipe_io_win32.h"
 #include "common/service_pipe_win32.h"
 #include "common/service_protocol.h"
-#include "tools/pipe_win32.h"
 
 namespace {
 
 constexpr DWORD kPipeRejectRemoteClients = 0x00000008;  // not declared for XP-level headers
-constexpr DWORD kPipeBufferBytes = 4096;
+constexpr DWORD kReadChunkBytes = 4096;
 constexpr DWORD kWorkerStackBytes = 256 * 1024;
 // A client sends its request in one write as soon as it has connected, and reads the reply at
 // once; one that takes longer than this for either gives its instance back.
-constexpr DWORD kRequestTimeoutMs = 5000;
-constexpr DWORD kReplyTimeoutMs = 5000;
-constexpr DWORD kRetryMs = 100;
+constexpr DWORD kRequestTimeoutMs = 10000;
+constexpr DWORD kReplyTimeoutMs = 10000;
+constexpr DWORD kRetryMs = 50;  // for a fresh instance, while the instance limit is reached
 
 // Milliseconds left until a deadline taken from GetTickCount; 0 once it has passed.
 DWORD Remaining(DWORD start, DWORD limitMs) {
@@ -33,11 +31,10 @@ bool PipeIsServed() {
 
 }  // namespace
 
-CPipeServer::CPipeServer(size_t instances, size_t maxRequestBytes, Handler handler)
-    : m_nInstances(std::min<size_t>(std::max<size_t>(instances, 1), PIPE_UNLIMITED_INSTANCES - 1)),
-      m_nMaxRequestBytes(maxRequestBytes),
-      m_handler(std::move(handler)),
-      m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+CPipeServer::CPipeServer(const Options& options, Handler handler)
+    : m_options(options), m_handler(std::move(handler)), m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  m_options.instances = std::min<size_t>(std::max<size_t>(m_options.instances, 1), PIPE_UNLIMITED_INSTANCES - 1);
+}
 
 CPipeServer::~CPipeServer() {
   Stop();
@@ -49,26 +46,29 @@ HANDLE CPipeServer::NewInstance(bool first) {
   return ::CreateNamedPipeA(kServicePipeName,
                             PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | kPipeRejectRemoteClients,
-                            PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes, kPipeBufferBytes, 0, &security);
+                            m_options.maxInstances, m_options.outBufferBytes, kReadChunkBytes, 0, &security);
 }
 
 CPipeServer::StartResult CPipeServer::Start() {
   // FILE_FLAG_FIRST_PIPE_INSTANCE settles it where it is enforced; Wine ignores it, so first see
   // whether anybody answers.
   if (PipeIsServed()) return StartResult::NameTaken;
-  m_securityDescriptor = CurrentUserOnlyDescriptor();
-  if (m_securityDescriptor.empty()) return StartResult::Failed;
+  m_securityDescriptor = PipeSecurityDescriptor(m_options.door);
+  if (m_securityDescriptor.empty() || m_stopEvent == nullptr) return StartResult::Failed;
   ::ResetEvent(m_stopEvent);
   ::InterlockedExchange(&m_nStopping, 0);
-  m_instances.assign(m_nInstances, Instance{});
-  for (size_t i = 0; i < m_nInstances; ++i) {
-    m_instances[i].server = this;
-    m_instances[i].ioEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_instances[i].listenEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_instances[i].pipe = NewInstance(i == 0);
-    if (m_instances[i].pipe == INVALID_HANDLE_VALUE || m_instances[i].ioEvent == nullptr ||
-        m_instances[i].listenEvent == nullptr) {
-      const DWORD error = ::GetLastError();
+  m_instances.assign(m_options.instances, Instance{});
+  for (size_t i = 0; i < m_instances.size(); ++i) {
+    Instance& instance = m_instances[i];
+    instance.server = this;
+    instance.ioEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    instance.listenEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    instance.pipe = NewInstance(i == 0);
+    const DWORD error = ::GetLastError();
+    // Past the instance limit a slot waits for an instance of its own (its worker tries again).
+    const bool atLimit = i > 0 && instance.pipe == INVALID_HANDLE_VALUE && error == ERROR_PIPE_BUSY;
+    if ((instance.pipe == INVALID_HANDLE_VALUE && !atLimit) || instance.ioEvent == nullptr ||
+        instance.listenEvent == nullptr) {
       Stop();
       // The first instance of a name that exists already: someone else serves it.
       return i == 0 && (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY) ? StartResult::NameTaken
@@ -108,6 +108,7 @@ DWORD WINAPI CPipeServer::WorkerMain(void* instance) {
 }
 
 CPipeServer::Listening CPipeServer::Listen(HANDLE pipe, OVERLAPPED& ov) {
+  if (pipe == INVALID_HANDLE_VALUE) return Listening::Failed;
   // ConnectNamedPipe resets the event itself as it starts.
   if (::ConnectNamedPipe(pipe, &ov)) return Listening::Connected;
   switch (::GetLastError()) {
@@ -131,13 +132,14 @@ void CPipeServer::Work(Instance& instance) {
     }
     HANDLE served = state == Listening::Connected ? instance.pipe : INVALID_HANDLE_VALUE;
     if (state == Listening::Failed && instance.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(instance.pipe);
+    if (served != INVALID_HANDLE_VALUE) ::InterlockedIncrement(&m_nConnections);
 
     // A fresh instance takes this one's place and listens before the client is answered, so
     // the slot is without a listening instance only for as long as it takes to make one. The
     // answered instance is then closed, not disconnected: that leaves the reply in the pipe for
     // the client to read and close in its own time.
     instance.pipe = NewInstance(false);
-    state = instance.pipe != INVALID_HANDLE_VALUE ? Listen(instance.pipe, listen) : Listening::Failed;
+    state = Listen(instance.pipe, listen);
     if (served != INVALID_HANDLE_VALUE) {
       Answer(served, instance.ioEvent);
       ::CloseHandle(served);
@@ -145,7 +147,7 @@ void CPipeServer::Work(Instance& instance) {
     if (instance.pipe == INVALID_HANDLE_VALUE) {
       ::WaitForSingleObject(m_stopEvent, kRetryMs);  // out of instances for the moment
       instance.pipe = NewInstance(false);
-      state = instance.pipe != INVALID_HANDLE_VALUE ? Listen(instance.pipe, listen) : Listening::Failed;
+      state = Listen(instance.pipe, listen);
     }
   }
   // The overlapped structure lives on this stack: the pending listen must end before it goes.
@@ -158,23 +160,34 @@ void CPipeServer::Work(Instance& instance) {
 
 void CPipeServer::Answer(HANDLE pipe, HANDLE ioEvent) {
   CPipeIo io(pipe, m_stopEvent, ioEvent);
-  char chunk[kPipeBufferBytes];
+  char chunk[kReadChunkBytes];
   DWORD got = 0;
 
   // The request: up to and including its NUL, and never more than the limit and one byte, so a
   // client cannot make us hold more. One that never finishes its request gets no answer.
   std::string request;
   const DWORD start = ::GetTickCount();
-  while (request.find('\0') == std::string::npos && request.size() <= m_nMaxRequestBytes) {
-    const size_t wanted = std::min<size_t>(sizeof chunk, m_nMaxRequestBytes + 1 - request.size());
+  while (request.find('\0') == std::string::npos && request.size() <= m_options.maxRequestBytes) {
+    const size_t wanted = std::min<size_t>(sizeof chunk, m_options.maxRequestBytes + 1 - request.size());
     if (!io.Read(chunk, static_cast<DWORD>(wanted), Remaining(start, kRequestTimeoutMs), &got) || got == 0) return;
     request.append(chunk, got);
   }
+  Give(m_handler(request), io);
+}
 
-  std::string reply = m_handler(request);
-  reply.push_back('\0');
-  // The write ends as soon as the reply is in the pipe's buffer (or, for a long one, once the
-  // client has read enough of it).
+void CPipeServer::Give(const PipeReply& reply, CPipeIo& io) {
+  if (reply.delayMs > 0 && ::WaitForSingleObject(m_stopEvent, reply.delayMs) == WAIT_OBJECT_0) return;
+  switch (reply.kind) {
+    case PipeReply::Kind::CloseWithoutReply: return;
+    case PipeReply::Kind::NeverAnswer: ::WaitForSingleObject(m_stopEvent, INFINITE); return;
+    case PipeReply::Kind::Answer: break;
+  }
+  // Each write ends once the reply is in the pipe's buffer or, without one, once the client has
+  // read it; then the rest of a reply in two writes follows.
+  const size_t first = reply.firstWriteBytes < reply.bytes.size() ? reply.firstWriteBytes : 0;
   DWORD written = 0;
-  io.Write(reply.data(), static_cast<DWORD>(reply.size()), kReplyTimeoutMs, &written);
+  if (first > 0 && !io.Write(reply.bytes.data(), static_cast<DWORD>(first), kReplyTimeoutMs, &written)) return;
+  if (reply.bytes.size() > first) {
+    io.Write(reply.bytes.data() + first, static_cast<DWORD>(reply.bytes.size() - first), kReplyTimeoutMs, &written);
+  }
 }

@@ -1,5 +1,6 @@
 // The development service, started as its own program, answering the program's client.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@
 #include "tests/win/child_process.h"
 #include "tests/win/test_paths.h"
 #include "tools/dev_service/dev_service.h"
+#include "tools/pipe_win32.h"
+#include "tools/zelpipe_check/probe_win32.h"
 
 namespace {
 
@@ -171,6 +174,23 @@ TEST_F(DevServiceTest, RequestsThatAreNotWellFormedGetZeroAndHarmNothing) {
   EXPECT_NE(RawExchange(largest).find('\n'), std::string::npos);
   int32_t reason = -1;
   EXPECT_EQ(client.StorageAccessible(U16Str(TempFilePath(L"lv-service-after.zel")), u"", reason), 1);
+}
+
+TEST_F(DevServiceTest, OnlyTheUserItRunsAsMayConnect) {
+  // Read as a client reads it, through its own connection: one entry, and it lets in this user.
+  const PipeAccess access = CWin32Probe(5000).ReadPipeAccess();
+  ASSERT_EQ(access.readError, 0u);
+  ASSERT_TRUE(access.hasDacl) << "a NULL DACL lets anyone in";
+  std::vector<std::string> allowed;
+  for (const PipeAccessEntry& entry : access.entries) {
+    if (entry.allows) allowed.push_back(entry.sid);
+  }
+  const std::vector<BYTE> user = CurrentUser();
+  ASSERT_FALSE(user.empty());
+  char* sid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, &sid));
+  EXPECT_THAT(allowed, ::testing::ElementsAre(std::string(sid)));
+  LocalFree(sid);
 }
 
 TEST_F(DevServiceTest, ASecondServiceRefusesToStartAndSaysWhy) {
