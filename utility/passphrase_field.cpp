@@ -122,7 +122,7 @@ LRESULT CPassphraseField::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       return ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
     case WM_NCDESTROY: {
       m_text.Clear();
-      const HWND hWnd = m_hWnd;
+      HWND hWnd = m_hWnd;
       const WNDPROC proc = m_pfnControlProc;
       ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
       ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
@@ -225,7 +225,7 @@ void CPassphraseField::Paste() {
     ::Sleep(kClipboardRetryMs);
   }
   if (!open) return;
-  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
   auto* units = data != nullptr ? static_cast<wchar_t*>(::GlobalLock(data)) : nullptr;
   if (units != nullptr) {
     const size_t size = ::GlobalSize(data) / sizeof(wchar_t);
