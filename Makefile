@@ -11,8 +11,10 @@ test: bootstrap
 # The shipped binaries in their layout: dist/Lockvale.exe (i686), dist/ZelToolExt.dll (x86_64),
 # dist/x64/Lockvale.exe (x86_64, the one that runs under 64-bit Wine), and the installers
 # dist/Lockvale.msi (per user) and dist/Lockvale-machine.msi (per machine), and dist/SHA256SUMS;
-# the same bytes from every build of one commit. Signed when given a certificate:
-#   make dist SIGN_PFX=cert.pfx SIGN_PASS_FILE=password-file [SIGN_TIMESTAMP_URL=url]
+# the same bytes from every build of one commit. Signed when given a certificate, and
+# time-stamped by the server given, without which the signatures end with the certificate (it
+# says so; SIGN_REQUIRE_TIMESTAMP=1, for a release, refuses to sign without one):
+#   make dist SIGN_PFX=cert.pfx SIGN_PASS_FILE=password-file SIGN_TIMESTAMP_URL=url [SIGN_REQUIRE_TIMESTAMP=1]
 dist: bootstrap
 	@scripts/dist
 
