@@ -12,7 +12,6 @@ struct StartRequest {
   char16_t switchLetter = 0;   // 0 for an empty command line; 'm' for a bare argument
   std::u16string argument;     // trimmed, outer quotes removed, at most kMaxArgumentLength
   bool argumentTooLong = false;  // the argument had to be cut to fit
-  bool isDirectory = false;    // the argument names an existing directory (set by the caller)
 };
 
 enum class StartAction { Help, StartWindow, CreateWizard, MountWizard, UnmountWizard, RefuseArgument };
