@@ -19,12 +19,6 @@ constexpr DWORD kRequestTimeoutMs = 5000;
 constexpr DWORD kReplyTimeoutMs = 5000;
 constexpr DWORD kRetryMs = 100;
 
-// Milliseconds left until a deadline taken from GetTickCount; 0 once it has passed.
-DWORD Remaining(DWORD start, DWORD limitMs) {
-  const DWORD spent = ::GetTickCount() - start;
-  return spent < limitMs ? limitMs - spent : 0;
-}
-
 // Whether some process answers a client's open of the pipe already.
 bool PipeIsServed() {
   const CServicePipe pipe;
@@ -164,10 +158,10 @@ void CPipeServer::Answer(HANDLE pipe, HANDLE ioEvent) {
   // The request: up to and including its NUL, and never more than the limit and one byte, so a
   // client cannot make us hold more. One that never finishes its request gets no answer.
   std::string request;
-  const DWORD start = ::GetTickCount();
+  const CDeadline deadline(kRequestTimeoutMs);
   while (request.find('\0') == std::string::npos && request.size() <= m_nMaxRequestBytes) {
     const size_t wanted = std::min<size_t>(sizeof chunk, m_nMaxRequestBytes + 1 - request.size());
-    if (!io.Read(chunk, static_cast<DWORD>(wanted), Remaining(start, kRequestTimeoutMs), &got) || got == 0) return;
+    if (!io.Read(chunk, static_cast<DWORD>(wanted), deadline.Remaining(), &got) || got == 0) return;
     request.append(chunk, got);
   }
 
