@@ -602,16 +602,14 @@ TEST_F(CreateJourney, AFolderWithoutRoomForTheNewNameGetsNoNameCutToFit) {
     if (box.hwnd != nullptr) AnswerMessageBox(box, IDOK);
     EXPECT_EQ(static_cast<DWORD>(ExitCodeOf(program)), static_cast<DWORD>(E_INVALIDARG));
 
-    // The start window's Create with it as the documents folder: no location at all.
+    // As the documents folder, where the start window's Create and /c alone propose the new disk:
+    // no location at all.
     CDocumentsFolder documents(folder);
-    ASSERT_TRUE(program.Start(L""));
-    HWND start = WaitFor(program, IsStartWindow);
-    ASSERT_NE(start, nullptr);
-    Click(start, IDC_CREATE);
+    ASSERT_TRUE(program.Start(L"/c"));
     HWND location = WaitFor(program, IsCreatePathPage);
     ASSERT_NE(location, nullptr);
     EXPECT_EQ(ControlText(location, IDC_LOCATION), L"");
-    Click(start, IDCANCEL);
+    Click(location, IDCANCEL);
     EXPECT_EQ(ExitCodeOf(program), 2);
 
     EXPECT_THAT(Requests(), IsEmpty());
