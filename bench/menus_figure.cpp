@@ -103,7 +103,8 @@ void MeasureContextMenus() {
     // rotation, since these calls cost more between pipe exchanges than one after another.
     const std::wstring proposal = folder.Path() + L"\\My Virtual Disk.zel";
     const std::wstring root = folder.Path().substr(0, 3);
-    const std::string createRequest = Request(("Status\n" + std::string(root.begin(), root.begin() + 2) + "\n").c_str());
+    const std::string createRequest =
+        Request(("Status\n" + std::string(root.begin(), root.begin() + 2) + "\n").c_str());
     std::vector<double> bare;
     std::vector<double> pathTimes;
     std::vector<double> driveTimes;

@@ -46,9 +46,9 @@ TEST(ReadRequest, TakesEachKindWithItsOwnNumberOfArgumentsOnly) {
     const char* keyword;
     ServiceRequest kind;
     size_t arguments;
-  } forms[] = {{"Mount", ServiceRequest::Mount, 5},       {"Unmount", ServiceRequest::Unmount, 1},
-               {"Status", ServiceRequest::Status, 1},     {"ListSize", ServiceRequest::ListSize, 0},
-               {"List", ServiceRequest::List, 0},         {"StorageAccessible", ServiceRequest::StorageAccessible, 2}};
+  } forms[] = {{"Mount", ServiceRequest::Mount, 5},   {"Unmount", ServiceRequest::Unmount, 1},
+               {"Status", ServiceRequest::Status, 1}, {"ListSize", ServiceRequest::ListSize, 0},
+               {"List", ServiceRequest::List, 0},     {"StorageAccessible", ServiceRequest::StorageAccessible, 2}};
   for (const auto& form : forms) {
     const auto request = [&](size_t count) {
       std::string text = std::string(form.keyword) + "\n";
