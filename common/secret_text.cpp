@@ -8,4 +8,6 @@ void WipeMemory(void* data, size_t bytes) {
   for (size_t i = 0; i < bytes; ++i) p[i] = 0;
 }
 
+#ifdef LV_FREED_SECRET_OBSERVER
 FreedSecretObserver g_pfnFreedSecretObserver = nullptr;
+#endif

@@ -10,10 +10,13 @@
 // Overwrites bytes with zeros in a way the compiler may not drop as a dead store.
 void WipeMemory(void* data, size_t bytes);
 
-// When set, sees every block the wiping allocator hands back, just before it goes to the heap:
-// the one place from which the promise "nothing freed holds a passphrase" can be watched.
+#ifdef LV_FREED_SECRET_OBSERVER
+// Test builds only: when set, sees every block the wiping allocator hands back, just before it
+// goes to the heap: the one place from which the promise "nothing freed holds a passphrase" can
+// be watched. What ships has no such writable function pointer.
 using FreedSecretObserver = void (*)(const void* data, size_t bytes);
 extern FreedSecretObserver g_pfnFreedSecretObserver;
+#endif
 
 template <class T>
 struct WipingAllocator {
@@ -24,7 +27,9 @@ struct WipingAllocator {
   T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T))); }
   void deallocate(T* p, size_t n) {
     WipeMemory(p, n * sizeof(T));
+#ifdef LV_FREED_SECRET_OBSERVER
     if (g_pfnFreedSecretObserver != nullptr) g_pfnFreedSecretObserver(p, n * sizeof(T));
+#endif
     ::operator delete(p);
   }
   friend bool operator==(const WipingAllocator&, const WipingAllocator&) { return true; }

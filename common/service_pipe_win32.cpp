@@ -5,21 +5,6 @@
 
 namespace {
 
-// Milliseconds left of a time limit taken from GetTickCount; INFINITE stays INFINITE.
-class CDeadline {
- public:
-  explicit CDeadline(DWORD timeoutMs) : m_start(::GetTickCount()), m_timeoutMs(timeoutMs) {}
-  DWORD Remaining() const {
-    if (m_timeoutMs == INFINITE) return INFINITE;
-    const DWORD elapsed = ::GetTickCount() - m_start;
-    return elapsed >= m_timeoutMs ? 0 : m_timeoutMs - elapsed;
-  }
-
- private:
-  DWORD m_start;
-  DWORD m_timeoutMs;
-};
-
 HANDLE OpenServicePipe(DWORD* error) {
   HANDLE pipe = ::CreateFileA(kServicePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               kServicePipeOpenFlags, nullptr);

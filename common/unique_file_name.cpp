@@ -5,15 +5,11 @@
 
 std::u16string UniqueFileName(std::u16string_view folder, std::u16string_view name, size_t capacity,
                               const std::function<bool(const std::u16string&)>& exists) {
-  if (capacity == 0) return {};
-  const size_t maxLength = capacity - 1;
-
   const size_t dot = name.rfind(u'.');
   const std::u16string_view stem = dot == std::u16string_view::npos ? name : name.substr(0, dot);
   const std::u16string_view extension = dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot);
 
   std::u16string base(folder.substr(0, folder.find(u'\0')));
-  if (base.size() > maxLength) base.resize(maxLength);
   if (!base.empty() && base.back() != u'\\') base += u'\\';
 
   auto candidate = [&](int k) {
@@ -24,11 +20,12 @@ std::u16string UniqueFileName(std::u16string_view folder, std::u16string_view na
       for (char c : std::to_string(k)) path += static_cast<char16_t>(c);
     }
     path += extension;
-    if (path.size() > maxLength) path.resize(maxLength);
     return path;
   };
 
-  std::u16string path = candidate(0);
-  for (int k = 1; k < 100 && exists(path); ++k) path = candidate(k);
-  return path;
+  for (int k = 0;; ++k) {
+    std::u16string path = candidate(k);
+    if (path.size() >= capacity) return {};
+    if (k == 99 || !exists(path)) return path;
+  }
 }

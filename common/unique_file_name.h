@@ -11,8 +11,8 @@ inline constexpr char16_t kDefaultDiskFileName[] = u"My Virtual Disk.zel";
 
 // folder joined with name (a backslash between them unless folder is empty or ends with one);
 // while that path exists, "stem k.ext" for k = 1..99. When every candidate exists the one
-// numbered 99 is the result. The result never holds more than capacity - 1 characters: a
-// folder that leaves no room is cut, so the caller's buffer of `capacity` characters (NUL
-// included) always holds it.
+// numbered 99 is the result. Empty when the candidate to propose holds more than capacity - 1
+// characters (more than the caller's buffer of `capacity`, NUL included, takes): cut to fit, it
+// would name some other file, perhaps one that exists.
 std::u16string UniqueFileName(std::u16string_view folder, std::u16string_view name, size_t capacity,
                               const std::function<bool(const std::u16string&)>& exists);

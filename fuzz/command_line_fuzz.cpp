@@ -40,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(request.argument.size() <= kMaxArgumentLength);
   FUZZ_CHECK(text.find(request.argument) != std::u16string::npos);
   FUZZ_CHECK(!request.argumentTooLong || request.argument.size() == kMaxArgumentLength);
-  FUZZ_CHECK(!request.isDirectory);
   // A cut path is never opened: Create and Mount refuse it.
   if (request.argumentTooLong && (request.switchLetter == u'c' || request.switchLetter == u'm')) {
     FUZZ_CHECK(action == StartAction::RefuseArgument);

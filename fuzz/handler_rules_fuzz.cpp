@@ -104,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(FixedDriveOf(request.argument) == FixedDriveOf(driveText));
   }
 
-  // Create: the proposal fits the handler's buffer of 261; a cut one is never offered, and a
-  // drive that cannot take a file is not put to the service.
+  // Create: the proposal fits the handler's buffer of 261 whole, or there is none; an empty one is
+  // never offered, and a drive that cannot take a file is not put to the service.
   constexpr size_t kProposalCapacity = 261;
   const std::u16string proposal =
       UniqueFileName(folder, kDefaultDiskFileName, kProposalCapacity, [&](const std::u16string& candidate) {
@@ -113,11 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                (static_cast<unsigned char>(taken[std::hash<std::u16string>()(candidate) % taken.size()]) & 1) != 0;
       });
   FUZZ_CHECK(proposal.size() < kProposalCapacity);
-  if (taken.empty() && !folder.empty() && folder.size() + 1 + std::u16string_view(kDefaultDiskFileName).size() <
-                                               kProposalCapacity) {
+  FUZZ_CHECK(proposal.empty() || EndsWith(proposal, u".zel"));
+  if (taken.empty() && !folder.empty() && folder.find(u'\0') == std::u16string::npos) {
     const std::u16string joined =
         folder + (folder.back() == u'\\' ? u"" : u"\\") + std::u16string(kDefaultDiskFileName);
-    FUZZ_CHECK(proposal == joined);
+    FUZZ_CHECK(proposal == (joined.size() < kProposalCapacity ? joined : std::u16string()));
   }
   asked = {};
   const bool createShown = CreateItemShown(proposal, driveTypeQuery, statusQuery);

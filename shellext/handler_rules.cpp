@@ -1,8 +1,6 @@
 // The handlers' decisions.
 #include "shellext/handler_rules.h"
 
-#include "common/unique_file_name.h"
-
 std::u16string ProgramFromCommand(std::u16string_view command) {
   std::u16string_view program;
   if (!command.empty() && command.front() == u'"') {
@@ -44,23 +42,8 @@ bool UnmountItemShown(std::u16string_view driveText, const StatusQuery& status) 
   return IsDriveText(driveText) && status(driveText) != 0;
 }
 
-namespace {
-
-bool EndsWith(std::u16string_view text, std::u16string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-// Every candidate name ends in the default name's extension; a name cut at the length limit
-// has lost at least its last character.
-bool IsWholeProposal(std::u16string_view proposal) {
-  const std::u16string_view name(kDefaultDiskFileName);
-  return EndsWith(proposal, name.substr(name.rfind(u'.')));
-}
-
-}  // namespace
-
 bool CreateItemShown(std::u16string_view proposal, const DriveTypeQuery& driveType, const StatusQuery& status) {
-  if (!IsWholeProposal(proposal)) return false;
+  if (proposal.empty()) return false;
   const std::u16string_view drive = DriveOfPath(proposal);
   if (drive.empty()) return true;
   const uint32_t type = driveType(proposal.substr(0, 3));

@@ -51,6 +51,7 @@ inline constexpr uint32_t kDriveCdrom = 5;
 using DriveTypeQuery = std::function<uint32_t(std::u16string_view root)>;
 
 // Create is offered for the proposed new disk file in a folder unless its drive cannot take a
-// new file (unknown, missing, CD-ROM) or is itself a mounted virtual disk. A proposal cut short
-// by the length limit is no proposal at all. A folder without a drive letter is offered as is.
+// new file (unknown, missing, CD-ROM) or is itself a mounted virtual disk; not at all without a
+// proposal (empty: the folder leaves no room for the name). A folder without a drive letter is
+// offered as is.
 bool CreateItemShown(std::u16string_view proposal, const DriveTypeQuery& driveType, const StatusQuery& status);

@@ -17,12 +17,6 @@ constexpr DWORD kRequestTimeoutMs = 10000;
 constexpr DWORD kReplyTimeoutMs = 10000;
 constexpr DWORD kRetryMs = 50;  // for a fresh instance, while the instance limit is reached
 
-// Milliseconds left until a deadline taken from GetTickCount; 0 once it has passed.
-DWORD Remaining(DWORD start, DWORD limitMs) {
-  const DWORD spent = ::GetTickCount() - start;
-  return spent < limitMs ? limitMs - spent : 0;
-}
-
 // Whether some process answers a client's open of the pipe already.
 bool PipeIsServed() {
   const CServicePipe pipe;
@@ -166,10 +160,10 @@ void CPipeServer::Answer(HANDLE pipe, HANDLE ioEvent) {
   // The request: up to and including its NUL, and never more than the limit and one byte, so a
   // client cannot make us hold more. One that never finishes its request gets no answer.
   std::string request;
-  const DWORD start = ::GetTickCount();
+  const CDeadline deadline(kRequestTimeoutMs);
   while (request.find('\0') == std::string::npos && request.size() <= m_options.maxRequestBytes) {
     const size_t wanted = std::min<size_t>(sizeof chunk, m_options.maxRequestBytes + 1 - request.size());
-    if (!io.Read(chunk, static_cast<DWORD>(wanted), Remaining(start, kRequestTimeoutMs), &got) || got == 0) return;
+    if (!io.Read(chunk, static_cast<DWORD>(wanted), deadline.Remaining(), &got) || got == 0) return;
     request.append(chunk, got);
   }
   Give(m_handler(request), io);

@@ -11,8 +11,7 @@ struct StartRequest {
   bool help = false;           // "/?" or "-?" at the very start
   char16_t switchLetter = 0;   // 0 for an empty command line; 'm' for a bare argument
   std::u16string argument;     // trimmed, outer quotes removed, at most kMaxArgumentLength
-  bool argumentTooLong = false;  // the argument had to be cut to fit
-  bool isDirectory = false;    // the argument names an existing directory (set by the caller)
+  bool argumentTooLong = false;  // the argument, or the new disk's path in a folder it names, does not fit
 };
 
 enum class StartAction { Help, StartWindow, CreateWizard, MountWizard, UnmountWizard, RefuseArgument };

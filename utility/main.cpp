@@ -44,6 +44,16 @@ void MakeArgumentFull(StartRequest& request) {
   }
 }
 
+// A folder to create in becomes a free new disk name in it. A folder that leaves no room for the
+// name is refused like any other too long path: the name cut to fit would be some other file's.
+void ProposeNewDiskIn(StartRequest& request) {
+  wchar_t buffer[kMaxArgumentLength + 1] = {};
+  request.argument.copy(reinterpret_cast<char16_t*>(buffer), kMaxArgumentLength);
+  MakeUniqueFileName(buffer, kMaxArgumentLength + 1, W(kDefaultDiskFileName));
+  request.argument = U16(buffer);
+  request.argumentTooLong = request.argument.empty();
+}
+
 // Opens the first window the request asks for and runs the loop while it is up; returns the
 // exit code.
 int RunFirstWindow(const StartRequest& request, int showCommand) {
@@ -57,9 +67,7 @@ int RunFirstWindow(const StartRequest& request, int showCommand) {
   CMainDlg mainDlg;
   switch (ChooseStartAction(request)) {
     case StartAction::CreateWizard:
-      if (request.isDirectory) {
-        MakeUniqueFileName(buffer, kMaxArgumentLength + 1, W(kDefaultDiskFileName));
-      } else if (buffer[0] == L'\0') {
+      if (buffer[0] == L'\0') {
         // Without a location the new disk goes where the start window would put it.
         const std::wstring path = DefaultNewDiskPath();
         path.copy(buffer, kMaxArgumentLength);
@@ -113,7 +121,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR lpCmdLine, int nShowC
       ShowMessage(kHelp, HelpText(U16(ProgramFileName())));
     } else {
       if (ArgumentIsPath(request)) MakeArgumentFull(request);
-      request.isDirectory = !request.argument.empty() && ::PathIsDirectoryW(W(request.argument.c_str()));
+      if (ChooseStartAction(request) == StartAction::CreateWizard && !request.argument.empty() &&
+          ::PathIsDirectoryW(W(request.argument.c_str()))) {
+        ProposeNewDiskIn(request);
+      }
       exitCode = RunFirstWindow(request, nShowCmd);
     }
   }

@@ -123,7 +123,8 @@ HFONT SetHeadingFont(HWND page) {
 
 bool ChooseDiskFile(const std::wstring& initialText, std::wstring& chosenPath) {
   wchar_t file[MAX_PATH] = {};
-  initialText.copy(file, MAX_PATH - 1);
+  // A text too long for the dialog's buffer starts it without a name: cut, it would name another file.
+  if (initialText.size() < MAX_PATH) initialText.copy(file, MAX_PATH - 1);
 
   // Pairs of name and pattern, each ended by a NUL, the whole list by a second NUL.
   std::wstring filter;

@@ -157,9 +157,9 @@ struct Fault {
   PipeDoor door = PipeDoor::CurrentUserOnly;
 };
 
-// The flags of every CreateFileA call of this program that opens the service's pipe, seen where
-// the call leaves the program: while the object lives, the program's import of the function
-// points at a recorder.
+// The share mode and flags of every CreateFileA call of this program that opens the service's
+// pipe, seen where the call leaves the program: while the object lives, the program's import of
+// the function points at a recorder.
 class CPipeOpenRecorder {
  public:
   CPipeOpenRecorder() {
@@ -174,10 +174,14 @@ class CPipeOpenRecorder {
   CPipeOpenRecorder(const CPipeOpenRecorder&) = delete;
   CPipeOpenRecorder& operator=(const CPipeOpenRecorder&) = delete;
 
+  struct Open {
+    DWORD share;
+    DWORD flags;
+  };
   bool Installed() const { return m_slot != nullptr; }
-  static std::vector<DWORD> Flags() {
+  static std::vector<Open> Opens() {
     std::lock_guard<std::mutex> lock(s_mutex);
-    return s_flags;
+    return s_opens;
   }
 
  private:
@@ -187,7 +191,7 @@ class CPipeOpenRecorder {
                               DWORD disposition, DWORD flags, HANDLE model) {
     if (name != nullptr && lstrcmpiA(name, kServicePipeName) == 0) {
       std::lock_guard<std::mutex> lock(s_mutex);
-      s_flags.push_back(flags);
+      s_opens.push_back({share, flags});
     }
     return s_real(name, access, share, security, disposition, flags, model);
   }
@@ -216,7 +220,7 @@ class CPipeOpenRecorder {
 
   static inline CreateFileAFn s_real = nullptr;
   static inline std::mutex s_mutex;
-  static inline std::vector<DWORD> s_flags;
+  static inline std::vector<Open> s_opens;
   void** m_slot = nullptr;
 };
 
@@ -362,7 +366,7 @@ TEST(CheckerTest, EachFaultOfAServiceIsReportedAsAFailNamingIt) {
   EXPECT_TRUE(RemoveDirectoryW(lifecycleFolder.c_str())) << "the lifecycle left something in its folder";
 }
 
-TEST(CheckerTest, ItOpensThePipeForIdentificationOnlyAsOurClientsDo) {
+TEST(CheckerTest, ItOpensThePipeUnsharedForIdentificationOnlyAsOurClientsDo) {
   // A service that acts as its caller must fail the checks as it fails our clients, which let it
   // identify the user only. Wine lets a server act as any client whatever the client asked for,
   // so what the checker asks for is watched where it asks: at its call into the system. No
@@ -376,10 +380,11 @@ TEST(CheckerTest, ItOpensThePipeForIdentificationOnlyAsOurClientsDo) {
   probe.Abandon("Status\n");
   CDiskServiceClient().Status(u"E:");  // Lockvale's own client, for comparison
 
-  const std::vector<DWORD> flags = CPipeOpenRecorder::Flags();
-  ASSERT_EQ(flags.size(), 5u);
-  for (DWORD opened : flags) {
-    EXPECT_EQ(opened & (SECURITY_SQOS_PRESENT | SECURITY_DELEGATION), SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)
-        << std::hex << opened;
+  const std::vector<CPipeOpenRecorder::Open> opens = CPipeOpenRecorder::Opens();
+  ASSERT_EQ(opens.size(), 5u);
+  for (const CPipeOpenRecorder::Open& open : opens) {
+    EXPECT_EQ(open.share, 0u);  // no second opener of the same connection
+    EXPECT_EQ(open.flags & (SECURITY_SQOS_PRESENT | SECURITY_DELEGATION), SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)
+        << std::hex << open.flags;
   }
 }

@@ -1,18 +1,22 @@
 // Journeys through the Create wizard: plain and encrypted disks, the passphrase checks and the
-// strength meter, a path on a mounted disk, and a disk file that already stands at the path.
+// strength meter, a path on a mounted disk, a disk file that already stands at the path, and a
+// folder too long for the proposed name.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gmock/gmock.h>
+#include <shlwapi.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "tests/e2e/journey.h"
 #include "tests/e2e/pages.h"
+#include "tests/win/test_paths.h"
 #include "tools/scripted_service.h"
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 namespace {
 
@@ -88,6 +92,40 @@ class CreateJourney : public ::testing::Test {
   COpenRecorder opened;
   std::unique_ptr<CScriptedService> service;
   CProgram program;
+};
+
+// The user's documents folder is folder while the object lives; the shell reads it anew at every
+// request.
+class CDocumentsFolder {
+ public:
+  explicit CDocumentsFolder(const std::wstring& folder) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+      DWORD bytes = sizeof m_szPrevious - sizeof(wchar_t);
+      m_bHadOne = RegQueryValueExW(key, kValue, nullptr, &m_nType, reinterpret_cast<BYTE*>(m_szPrevious), &bytes) ==
+                  ERROR_SUCCESS;
+      RegCloseKey(key);
+    }
+    SHSetValueW(HKEY_CURRENT_USER, kKey, kValue, REG_SZ, folder.c_str(),
+                static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  }
+  ~CDocumentsFolder() {
+    if (!m_bHadOne) {
+      SHDeleteValueW(HKEY_CURRENT_USER, kKey, kValue);
+      return;
+    }
+    SHSetValueW(HKEY_CURRENT_USER, kKey, kValue, m_nType, m_szPrevious,
+                static_cast<DWORD>((wcslen(m_szPrevious) + 1) * sizeof(wchar_t)));
+  }
+  CDocumentsFolder(const CDocumentsFolder&) = delete;
+  CDocumentsFolder& operator=(const CDocumentsFolder&) = delete;
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  static constexpr const wchar_t* kValue = L"Personal";
+  bool m_bHadOne = false;
+  DWORD m_nType = REG_SZ;
+  wchar_t m_szPrevious[MAX_PATH + 1] = {};
 };
 
 CScriptedService::Script Answers(const char* status, const char* access, const char* mount) {
@@ -543,4 +581,39 @@ TEST_F(CreateJourney, TheOldDiskComesBackOverWhatAFailedMountLeftAtThePath) {
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
+}
+
+TEST_F(CreateJourney, AFolderWithoutRoomForTheNewNameGetsNoNameCutToFit) {
+  // 245 characters of folder leave room for "My Virtual Dis" in 260: a proposal cut there names
+  // this other file, which Finish would then put the new disk over.
+  const std::wstring name = L"lv-long-folder-";
+  const std::wstring folderName = name + std::wstring(245 - TempFilePath(name).size(), L'x');
+  const std::wstring folder = TempFilePath(folderName);
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  {
+    CTempFile other(folderName + L"\\My Virtual Dis");
+    ASSERT_EQ(other.Path().size(), 260u);
+    Serve(Answers("0", "1\n0", "5"));
+
+    // From the command line: refused as a path too long, like any other that does not fit.
+    ASSERT_TRUE(program.Start(L"/c " + folder));
+    const MessageBoxInfo box = WaitForMessageBox(program.Pid(), kWindowTimeoutMs);
+    EXPECT_EQ(box.caption, L"Path Too Long");
+    if (box.hwnd != nullptr) AnswerMessageBox(box, IDOK);
+    EXPECT_EQ(static_cast<DWORD>(ExitCodeOf(program)), static_cast<DWORD>(E_INVALIDARG));
+
+    // As the documents folder, where the start window's Create and /c alone propose the new disk:
+    // no location at all.
+    CDocumentsFolder documents(folder);
+    ASSERT_TRUE(program.Start(L"/c"));
+    HWND location = WaitFor(program, IsCreatePathPage);
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(ControlText(location, IDC_LOCATION), L"");
+    Click(location, IDCANCEL);
+    EXPECT_EQ(ExitCodeOf(program), 2);
+
+    EXPECT_THAT(Requests(), IsEmpty());
+    EXPECT_EQ(ReadFileText(other.Path()), "disk");
+  }
+  RemoveDirectoryW(folder.c_str());
 }

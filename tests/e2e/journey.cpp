@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
-#include <sstream>
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "tests/win/file_text.h"
 #include "tests/win/test_paths.h"
 
 namespace {
@@ -149,21 +149,7 @@ COpenRecorder::COpenRecorder()
 
 COpenRecorder::~COpenRecorder() { DeleteFileW(m_file.c_str()); }
 
-std::vector<std::string> COpenRecorder::Lines() const {
-  std::string content;
-  HANDLE file =
-      CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) content.append(chunk, got);
-    CloseHandle(file);
-  }
-  std::vector<std::string> lines;
-  std::istringstream in(content);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> COpenRecorder::Lines() const { return FileLines(m_file); }
 
 std::wstring RecorderPath() { return PathBesideProgram(L"..\\..\\tools\\command_recorder.exe"); }
 

@@ -74,15 +74,23 @@ class DevServiceProcess : public ::testing::Environment {
 
 auto* const kService = static_cast<DevServiceProcess*>(::testing::AddGlobalTestEnvironment(new DevServiceProcess));
 
-// Presses Ctrl+C in the console of a process: this one joins that console for the moment and
-// lets the press pass by itself.
-bool PressCtrlC(DWORD processId) {
+BOOL WINAPI LetCtrlCPass(DWORD) { return TRUE; }
+
+// Presses Ctrl+C in the console of a process and waits, at most timeoutMs, for it to end. This
+// process joins that console for the moment and lets the press pass by itself with a handler
+// (not the flag that ignores Ctrl+C, which whatever it starts later would inherit), then goes
+// back to the console it came from.
+bool PressCtrlC(const CChildProcess& process, DWORD timeoutMs, DWORD* exitCode) {
   FreeConsole();
-  if (!AttachConsole(processId)) return false;
-  SetConsoleCtrlHandler(nullptr, TRUE);
-  const bool pressed = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
-  FreeConsole();
-  return pressed;
+  bool ended = false;
+  if (AttachConsole(GetProcessId(process.Handle())) && SetConsoleCtrlHandler(LetCtrlCPass, TRUE)) {
+    ended = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) && process.WaitExit(timeoutMs, exitCode);
+    FreeConsole();
+    // The press reaches this process too; once the other has ended on it, it has come round.
+    if (ended) SetConsoleCtrlHandler(LetCtrlCPass, FALSE);
+  }
+  AttachConsole(ATTACH_PARENT_PROCESS);
+  return ended;
 }
 
 class DevServiceTest : public ::testing::Test {
@@ -258,9 +266,8 @@ TEST_F(DevServiceTest, CtrlCTakesItsDriveLettersAwayBeforeItEnds) {
     ASSERT_GT(client.Mount(U16(path), u"P:", u"", u"", 0), 0);
     ASSERT_TRUE(DriveExists(L'P'));
 
-    ASSERT_TRUE(PressCtrlC(GetProcessId(service.Handle())));
     DWORD code = 1;
-    EXPECT_TRUE(service.WaitExit(10000, &code));
+    EXPECT_TRUE(PressCtrlC(service, 10000, &code));
     EXPECT_EQ(code, 0u) << service.Output();
     EXPECT_FALSE(DriveExists(L'P'));
     EXPECT_TRUE(DeleteFileW(path.c_str())) << "the disk file is still held";

@@ -1,9 +1,11 @@
-// Requests the client writes and how it reads each reply, against a scripted exchange.
+// Requests the client writes and how it reads each reply, against a scripted exchange; how a
+// service reads a request.
 #include "common/disk_service_client.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/service_protocol.h"
 #include "tests/unit/fake_service.h"
 
 using ::testing::ElementsAre;
@@ -37,6 +39,31 @@ TEST_F(DiskServiceClientTest, WritesEachRequestAsLinesThenOneNul) {
                           Bytes("Mount\nC:\\caf\xC3\xA9.zel\nF:\n\n\n0\n"),
                           Bytes("Unmount\nE: C:\\disks\\a.zel\n"),
                           Bytes("StorageAccessible\nC:\\a.zel\ns3cret\n")));
+}
+
+TEST(ReadRequest, TakesEachKindWithItsOwnNumberOfArgumentsOnly) {
+  const struct {
+    const char* keyword;
+    ServiceRequest kind;
+    size_t arguments;
+  } forms[] = {{"Mount", ServiceRequest::Mount, 5},   {"Unmount", ServiceRequest::Unmount, 1},
+               {"Status", ServiceRequest::Status, 1}, {"ListSize", ServiceRequest::ListSize, 0},
+               {"List", ServiceRequest::List, 0},     {"StorageAccessible", ServiceRequest::StorageAccessible, 2}};
+  for (const auto& form : forms) {
+    const auto request = [&](size_t count) {
+      std::string text = std::string(form.keyword) + "\n";
+      for (size_t i = 0; i < count; ++i) text += "a" + std::to_string(i) + "\n";
+      return ReadRequest(Bytes(text.c_str()));
+    };
+    const auto whole = request(form.arguments);
+    ASSERT_TRUE(whole.has_value()) << form.keyword;
+    EXPECT_EQ(whole->kind, form.kind) << form.keyword;
+    EXPECT_EQ(whole->arguments.size(), form.arguments) << form.keyword;
+    if (form.arguments > 0) {
+      EXPECT_FALSE(request(form.arguments - 1).has_value()) << form.keyword << " with one too few";
+    }
+    EXPECT_FALSE(request(form.arguments + 1).has_value()) << form.keyword << " with one too many";
+  }
 }
 
 TEST_F(DiskServiceClientTest, MountSendsLabelPassphraseAndOptionInOrder) {

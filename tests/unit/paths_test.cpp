@@ -42,12 +42,14 @@ TEST(UniqueFileName, GivesUpAtNinetyNine) {
             u"C:\\Full\\My Virtual Disk 99.zel");
 }
 
-TEST(UniqueFileName, NeverExceedsTheCapacity) {
-  const std::u16string longFolder(300, u'x');
-  const std::u16string result = UniqueFileName(longFolder, kDefaultDiskFileName, kCapacity, Taken({}));
-  EXPECT_EQ(result.size(), kCapacity - 1);
-  EXPECT_EQ(UniqueFileName(u"C:\\", kDefaultDiskFileName, 8, Taken({})), u"C:\\My V");
-  EXPECT_EQ(UniqueFileName(u"C:\\", kDefaultDiskFileName, 1, Taken({})), u"");
+TEST(UniqueFileName, ProposesNothingThatDoesNotFitWhole) {
+  // 240 characters of folder leave room in 261 for the name and the NUL, not for a number too.
+  const std::u16string folder = u"C:\\" + std::u16string(237, u'd');
+  const std::u16string path = folder + u"\\My Virtual Disk.zel";
+  ASSERT_EQ(path.size(), kCapacity - 1);
+  EXPECT_EQ(UniqueFileName(folder, kDefaultDiskFileName, kCapacity, Taken({})), path);
+  EXPECT_EQ(UniqueFileName(folder, kDefaultDiskFileName, kCapacity, Taken({path})), u"");
+  EXPECT_EQ(UniqueFileName(folder + u"d", kDefaultDiskFileName, kCapacity, Taken({})), u"");
   EXPECT_EQ(UniqueFileName(u"C:\\", kDefaultDiskFileName, 0, Taken({})), u"");
 }
 

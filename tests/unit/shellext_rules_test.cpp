@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/text.h"
-#include "common/unique_file_name.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -85,14 +84,10 @@ TEST(ShellextCreateItem, ANetworkFolderIsOfferedWithoutFurtherTests) {
   EXPECT_THAT(asked.drives, IsEmpty());
 }
 
-TEST(ShellextCreateItem, AProposalCutAtTheLengthLimitIsNoProposal) {
-  // The handler proposes into a buffer of 261 characters: 260 and the NUL.
-  auto nothingExists = [](const std::u16string&) { return false; };
-  const std::u16string fits = UniqueFileName(u"C:\\" + std::u16string(236, u'd'), kDefaultDiskFileName, 261, nothingExists);
-  const std::u16string cut = UniqueFileName(u"C:\\" + std::u16string(238, u'd'), kDefaultDiskFileName, 261, nothingExists);
-  ASSERT_EQ(cut.size(), 260u);
+TEST(ShellextCreateItem, AFolderWithoutRoomForTheNameIsNotOffered) {
+  // MakeUniqueFileName leaves no proposal for such a folder; nobody is asked about it.
   Asked asked;
-  EXPECT_TRUE(CreateShown(fits, 3, 0, asked));
-  EXPECT_FALSE(CreateShown(cut, 3, 0, asked));
-  EXPECT_EQ(asked.drives.size(), 1u);
+  EXPECT_FALSE(CreateShown(u"", 3, 0, asked));
+  EXPECT_THAT(asked.roots, IsEmpty());
+  EXPECT_THAT(asked.drives, IsEmpty());
 }

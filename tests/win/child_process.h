@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "tests/win/file_text.h"
+
 class CChildProcess {
  public:
   // Starts "program" arguments, with these process creation flags; Started() says whether it did.
@@ -60,17 +62,7 @@ class CChildProcess {
   }
 
   // Everything it has written so far.
-  std::string Output() const {
-    std::string text;
-    HANDLE input = CreateFileW(m_outputFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (input == INVALID_HANDLE_VALUE) return text;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(input, chunk, sizeof chunk, &read, nullptr) && read > 0) text.append(chunk, read);
-    CloseHandle(input);
-    return text;
-  }
+  std::string Output() const { return FileText(m_outputFile); }
 
  private:
   std::wstring m_outputFile;

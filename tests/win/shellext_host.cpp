@@ -5,8 +5,8 @@
 #include <shlwapi.h>
 
 #include <atomic>
-#include <sstream>
 
+#include "tests/win/file_text.h"
 #include "tests/win/test_paths.h"
 
 namespace {
@@ -193,18 +193,7 @@ std::wstring CLaunchRecord::RecorderCommand() {
 std::vector<std::string> CLaunchRecord::WaitForLines(size_t count, DWORD timeoutMs) const {
   const DWORD start = GetTickCount();
   for (;;) {
-    std::string content;
-    HANDLE file = CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      char chunk[4096];
-      DWORD got = 0;
-      while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) content.append(chunk, got);
-      CloseHandle(file);
-    }
-    std::vector<std::string> lines;
-    std::istringstream in(content);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::string> lines = FileLines(m_file);
     if (lines.size() >= count || GetTickCount() - start >= timeoutMs) return lines;
     Sleep(50);
   }
