@@ -5,5 +5,8 @@
 
 #include <string>
 
-// Saves what the screen shows of the window's rectangle as a 24-bit BMP file.
+// Waits until the window has stopped changing on the screen (at most a few seconds).
+bool WaitUntilPainted(HWND hwnd);
+// Saves what the screen shows of the window's rectangle as a 24-bit BMP file, once it has stopped
+// changing (at most a few seconds).
 bool SaveWindowPicture(HWND hwnd, const std::wstring& path);

@@ -30,8 +30,12 @@ void Say(const char* step) {
 }
 
 void Picture(HWND hwnd, const wchar_t* name) {
-  // Let the window finish painting before it is taken.
-  Sleep(300);
+  // The default button and its neighbour share a column of pixels at this scale, and which of
+  // them shows there depends on which painted last: the window is painted afresh, then the
+  // default button once more, so every picture is taken in the same state.
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  if (!WaitUntilPainted(hwnd)) Fail("could not see a window");
+  if (HWND defaultButton = GetDlgItem(hwnd, IDOK)) RedrawWindow(defaultButton, nullptr, nullptr, RDW_INVALIDATE);
   wchar_t prefix[8];
   swprintf(prefix, 8, L"%02d-", ++g_nPicture);
   const std::wstring path = g_pictures + L"\\" + prefix + name + L".bmp";
@@ -46,21 +50,27 @@ HWND Expect(const CProgram& program, bool (*pred)(HWND), const char* what) {
 
 MessageBoxInfo ExpectBox(const CProgram& program, const wchar_t* caption) {
   MessageBoxInfo box = WaitForMessageBox(program.Pid(), kTimeoutMs);
-  if (box.hwnd == nullptr || (caption != nullptr && box.caption != caption)) Fail("the expected message box did not come");
+  if (box.hwnd == nullptr || (caption != nullptr && box.caption != caption))
+    Fail("the expected message box did not come");
   return box;
 }
 
 bool HasHeading(HWND hwnd, const wchar_t* text) { return ControlText(hwnd, IDC_HEADING) == text; }
 bool IsStartWindow(HWND h) { return HasControl(h, IDC_CREATE) && HasControl(h, ID_APP_ABOUT); }
 bool IsAbout(HWND h) { return WindowText(h) == L"About"; }
-bool IsCreateLocation(HWND h) { return HasHeading(h, L"Create a new Virtual Disk:") && HasControl(h, IDC_VOLUME_LABEL); }
+bool IsCreateLocation(HWND h) {
+  return HasHeading(h, L"Create a new Virtual Disk:") && HasControl(h, IDC_VOLUME_LABEL);
+}
 bool IsCreatePassphrase(HWND h) { return HasHeading(h, L"Create a new Virtual Disk:") && HasControl(h, IDC_ENCRYPT); }
 bool IsCreateDrive(HWND h) { return HasHeading(h, L"Mount a new Virtual Disk:"); }
 bool IsMountLocation(HWND h) {
-  return HasHeading(h, L"Mount an existing Virtual Disk:") && !HasControl(h, IDC_DRIVE) && !HasControl(h, IDC_PASSPHRASE);
+  return HasHeading(h, L"Mount an existing Virtual Disk:") && !HasControl(h, IDC_DRIVE) &&
+         !HasControl(h, IDC_PASSPHRASE);
 }
 bool IsMountDrive(HWND h) { return HasHeading(h, L"Mount an existing Virtual Disk:") && HasControl(h, IDC_DRIVE); }
-bool IsMountPassphrase(HWND h) { return HasHeading(h, L"Mount an existing Virtual Disk:") && HasControl(h, IDC_PASSPHRASE); }
+bool IsMountPassphrase(HWND h) {
+  return HasHeading(h, L"Mount an existing Virtual Disk:") && HasControl(h, IDC_PASSPHRASE);
+}
 bool IsDisconnect(HWND h) { return HasHeading(h, L"Disconnect a Virtual Disk:"); }
 
 void WaitClosed(HWND hwnd, const char* what) {
@@ -77,7 +87,8 @@ void Disconnect(const CProgram& program, HWND start, bool pictures) {
   const MessageBoxInfo box = ExpectBox(program, nullptr);
   if (pictures) Picture(box.hwnd, L"disconnect-confirm");
   AnswerMessageBox(box, IDOK);
-  if (!WaitUntil([page] { return IsControlVisible(page, IDC_MOUNTED_ENTRY); }, kTimeoutMs)) Fail("the disk stayed mounted");
+  if (!WaitUntil([page] { return IsControlVisible(page, IDC_MOUNTED_ENTRY); }, kTimeoutMs))
+    Fail("the disk stayed mounted");
   if (pictures) Picture(page, L"disconnect-none");
   Click(page, IDCANCEL);
   WaitClosed(page, "the Disconnect page did not close");
@@ -118,7 +129,8 @@ int wmain(int argc, wchar_t** argv) {
   Click(location, IDOK);
   HWND passphrase = Expect(program, IsCreatePassphrase, "the passphrase page did not open");
   ClickCheckBox(passphrase, IDC_ENCRYPT);
-  if (!WaitUntil([passphrase] { return IsControlVisible(passphrase, IDC_PASSPHRASE); }, kTimeoutMs)) Fail("no passphrase fields");
+  if (!WaitUntil([passphrase] { return IsControlVisible(passphrase, IDC_PASSPHRASE); }, kTimeoutMs))
+    Fail("no passphrase fields");
   SetControlText(passphrase, IDC_PASSPHRASE, kPassphrase);
   SetControlText(passphrase, IDC_CONFIRM, kPassphrase);
   Picture(passphrase, L"create-passphrase");
